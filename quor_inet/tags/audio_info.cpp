@@ -1,0 +1,64 @@
+#include "quor_inet/tags/audio_info.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "quor_inet/tags/id3_tag.h"
+#include "quor_inet/tags/playing_time.h"
+
+namespace {
+
+// A source that claims more than was asked for is held to what was asked.
+uint32_t ReadBounded(AudioByteSource& source, uint32_t offset, uint8_t* buffer, uint32_t count) {
+    if (count == 0) {
+        return 0;
+    }
+    return std::min(source.ReadAt(offset, buffer, count), count);
+}
+
+}  // namespace
+
+uint32_t ReadAudioInfoFromSource(AudioByteSource& source, CString& title, CString& artist,
+                                 uint32_t* secondsOut) {
+    if (secondsOut != nullptr) {
+        *secondsOut = 0;
+    }
+    uint32_t fileSize = 0;
+    if (!source.GetSize(fileSize) || fileSize < kMinAudioFileSize) {
+        return 0;
+    }
+    if (secondsOut == nullptr) {
+        return fileSize;
+    }
+
+    uint8_t headerBytes[kTagHeaderSize];
+    const TagHeader tag =
+        ParseTagHeader(headerBytes, ReadBounded(source, 0, headerBytes, kTagHeaderSize));
+    const uint32_t bodySize = tag.bodySize;
+    if (bodySize > kMaxTagBodySize) {
+        return fileSize;
+    }
+    // A body declared larger than the file leaves too little for frames; it is then not read.
+    // A failed or short body read walks only the bytes that came.
+    if (tag.kind == TagHeaderKind::kReadable && uint64_t{fileSize} >= uint64_t{bodySize} + 20) {
+        std::vector<uint8_t> body(bodySize);
+        const uint32_t got = ReadBounded(source, kTagHeaderSize, body.data(), bodySize);
+        WalkTagFrames(body.data(), got, tag.version, tag.flags, title, artist);
+    }
+    if (bodySize >= kMaxTagBodySize) {
+        return fileSize;
+    }
+
+    // With a readable tag the window starts 10 bytes before the tag's end, where zero padding
+    // normally stands. A tag of another version is not parsed, so the window starts right after
+    // it rather than among its bytes; the estimate keeps the same T.
+    const uint32_t windowOffset =
+        tag.kind == TagHeaderKind::kOtherVersion ? TagEndOffset(tag) : bodySize;
+    uint8_t window[kAudioWindowSize];
+    const uint32_t windowCount = ReadBounded(source, windowOffset, window, kAudioWindowSize);
+    uint32_t seconds = 0;
+    if (EstimatePlayingTime(window, windowCount, fileSize, bodySize, seconds)) {
+        *secondsOut = seconds;
+    }
+    return fileSize;
+}
