@@ -96,10 +96,6 @@ const InfoCase kInfoCases[] = {
                      Repeat(0, 10)})),
            Audio(kMpeg1Layer3At128)}),
      1000000, 1000000, "Song", "Lead", 62},
-    {"extended_header",
-     Join({Tag(3, 0x40, Join({{0, 0, 0, 6}, Repeat(0, 6), TitleArtistBody(10)})),
-           Audio(kMpeg1Layer3At128)}),
-     1000000, 1000000, "Song", "Lead", 62},
     {"empty_body_window_at_file_start", Join({Tag(3, 0, {}), Audio(kMpeg1Layer3At128)}), 1000000,
      1000000, kUnset, kUnset, 62},
     {"file_shorter_than_body_plus_20", ShortFile(219), -1, 219, kUnset, kUnset, 1},
@@ -108,7 +104,6 @@ const InfoCase kInfoCases[] = {
      200, kUnset, kUnset, 0},
     {"xing_after_tag", Join({Tag(3, 0, TitleArtistBody(10)), kXingFrame}), 1000000, 1000000, "Song",
      "Lead", 262},
-    {"xing_without_tag", kXingFrame, 1000000, 1000000, kUnset, kUnset, 262},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadAudioInfoTest, testing::ValuesIn(kInfoCases),

@@ -15,12 +15,8 @@ TEST(DecodeSynchsafe, TakesSevenBitsOfEachByte) {
         uint8_t bytes[4];
         uint32_t expected;
     } cases[] = {
-        {{0, 0, 0, 0}, 0},
         {{0, 0, 2, 1}, 257},
-        {{0, 0, 1, 0}, 128},
-        {{0, 2, 0, 0}, 32768},
         {{0, 2, 0, 1}, 32769},
-        {{0x7F, 0x7F, 0x7F, 0x7F}, 0x0FFFFFFF},
         {{0xFF, 0xFF, 0xFF, 0xFF}, 0x0FFFFFFF},
         {{0x80, 0x80, 0x81, 0x80}, 128},
     };
@@ -75,18 +71,15 @@ TEST(ParseTagHeader, ShortReadIsNoTag) {
     EXPECT_EQ(ParseTagHeader(bytes.data(), 0).kind, TagHeaderKind::kNone);
 }
 
-TEST(FindFrameIndex, TablesForBothVersions) {
+TEST(FindFrameIndex, ExactLettersOfTheVersionsTable) {
     const struct {
         const char* id;
         int version;
         int expected;
     } cases[] = {
-        {"TPE1", 3, 0},  {"TPE2", 3, 1},  {"TALB", 3, 2},      {"TOAL", 3, 3},  {"TCOM", 3, 4},
-        {"TPE3", 3, 5},  {"TEXT", 3, 6},  {"TIT2", 3, 8},      {"TRCK", 3, 9},  {"TP1", 2, 0},
-        {"TP2", 2, 1},   {"TP3", 2, 2},   {"TP4", 2, 3},       {"TAL", 2, 4},   {"TCM", 2, 5},
-        {"TOL", 2, 6},   {"TT2", 2, 8},   {"TRK", 2, 9},       {"tpe1", 3, 20}, {"TIT1", 3, 20},
-        {"TPE4", 3, 20}, {"TXXX", 3, 20}, {"TT2\0", 3, 20},    {"TIT", 2, 20},  {"TPE", 2, 20},
-        {"TPE1", 4, 20}, {"TP1", 3, 20},  {"\0\0\0\0", 3, 20},
+        {"TPE1", 3, 0},  {"TEXT", 3, 6},   {"TIT2", 3, 8}, {"TRCK", 3, 9},  {"TP1", 2, 0},
+        {"TOL", 2, 6},   {"TT2", 2, 8},    {"TRK", 2, 9},  {"tpe1", 3, 20}, {"TIT1", 3, 20},
+        {"TXXX", 3, 20}, {"TT2\0", 3, 20}, {"TPE", 2, 20}, {"TPE1", 4, 20}, {"\0\0\0\0", 3, 20},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.id) + " v" + std::to_string(c.version));
@@ -107,7 +100,6 @@ TEST(DecodeTextFrame, EncodingsTerminatorsAndTrailingSpace) {
         {"utf16 low bytes only", {1, 0xFF, 0xFE, 0x42, 0x01, 'x', 0}, false, "Bx"},
         {"utf16 lone last byte counts", {1, 0xFF, 0xFE, 'a', 0, 'b'}, false, "ab"},
         {"encoding 2", {2, 'a', 'b', 0}, false, ""},
-        {"encoding 3", {3, 'a', 'b', 0}, false, ""},
         {"compressed", Latin1Text("abc"), true, ""},
         {"encoding byte only", {0}, false, ""},
         {"no terminator", {0, 'x', 'y'}, false, "xy"},
@@ -116,7 +108,6 @@ TEST(DecodeTextFrame, EncodingsTerminatorsAndTrailingSpace) {
         {"leading space kept", Latin1Text("  x"), false, "  x"},
         {"no-break space kept", Latin1Text("x\xA0"), false, "x\xA0"},
         {"high bytes as they are", Latin1Text("Bj\xF6rk"), false, "Bj\xF6rk"},
-        {"only spaces", Latin1Text("   "), false, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,14 +185,11 @@ const WalkCase kWalkCases[] = {
            Frame2("TT2", Latin1Text("Song")), Frame2("TP1", Latin1Text("Lead"))}),
      "Song", "Lead"},
     {"version2_ignores_version3_ids", 2, 0, Join({Frame2("TPE", Latin1Text("X"))}), kUnset, kUnset},
-    {"version2_flags_ignored", 2, 0x40, Join({Frame2("TT2", Latin1Text("Song"))}), "Song", kUnset},
     {"extended_header_skipped", 3, 0x40,
      Join({{0, 0, 0, 6}, Repeat(0, 6), Frame3("TIT2", Latin1Text("Song"))}), "Song", kUnset},
     {"extended_header_low_byte_only", 3, 0x40,
      Join({{0x7F, 0x7F, 0x7F, 2}, Repeat(0xAA, 2), Frame3("TIT2", Latin1Text("Song"))}), "Song",
      kUnset},
-    {"extended_header_past_body", 3, 0x40, Join({{0, 0, 0, 0xFF}, Repeat(0, 20)}), kUnset, kUnset},
-    {"extended_flag_on_tiny_body", 3, 0x40, {0, 0}, kUnset, kUnset},
     {"frame_header_cut_by_body_end", 3, 0,
      Join({Frame3("TIT2", Latin1Text("Song")), Bytes{'T', 'P', 'E', '1', 0, 0}}), "Song", kUnset},
     {"content_cut_by_body_end", 3, 0, Frame3("TPE1", {0, 'L', 'e', 'a', 'd'}, 0, 100), kUnset,
@@ -209,8 +197,6 @@ const WalkCase kWalkCases[] = {
     {"huge_size_cut_by_body_end", 3, 0,
      Join({Frame3("TPE1", Latin1Text("Lead"), 0, 0xFFFFFFFF), Frame3("TIT2", Latin1Text("X"))}),
      kUnset, "Lead"},
-    {"version2_content_cut_by_body_end", 2, 0, Frame2("TT2", Latin1Text("Song"), 0xFFFFFF), "Song",
-     kUnset},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, WalkTagFramesTest, testing::ValuesIn(kWalkCases),
