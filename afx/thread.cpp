@@ -1,0 +1,56 @@
+#include "afx/thread.h"
+
+#include <new>
+#include <system_error>
+
+#include "afx/thread_internal.h"
+
+namespace {
+
+// Set only in threads started by AfxBeginThread.
+thread_local uint32_t t_windowThreadId = 0;
+
+}  // namespace
+
+uint32_t AfxWindowThreadId() noexcept {
+    return t_windowThreadId != 0 ? t_windowThreadId : AfxCurrentThreadId();
+}
+
+CWinThread::~CWinThread() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    if (m_thread.get_id() == std::this_thread::get_id()) {
+        m_thread.detach();
+    } else {
+        m_thread.join();
+    }
+}
+
+void CWinThread::Join() {
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        m_thread.join();
+    }
+}
+
+CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param) {
+    if (proc == nullptr) {
+        return nullptr;
+    }
+    CWinThread* thread = new (std::nothrow) CWinThread();
+    if (thread == nullptr) {
+        return nullptr;
+    }
+    uint32_t windowThread = AfxWindowThreadId();
+    try {
+        // The exit code is written before the thread ends and read only after Join.
+        thread->m_thread = std::thread([thread, proc, param, windowThread] {
+            t_windowThreadId = windowThread;
+            thread->m_nExitCode = proc(param);
+        });
+    } catch (const std::system_error&) {
+        delete thread;
+        return nullptr;
+    }
+    return thread;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <thread>
+
+// A thread of the class library's kind, always joinable: whoever starts it joins it (Join)
+// and then deletes the object, so a worker never outlives the code that waits for it.
+class CWinThread {
+  public:
+    CWinThread(const CWinThread&) = delete;
+    CWinThread& operator=(const CWinThread&) = delete;
+    // Joins a thread that was not joined yet (detaches when called on the thread itself).
+    ~CWinThread();
+
+    // Waits until the procedure has returned; later calls return at once.
+    void Join();
+    bool IsJoined() const noexcept { return !m_thread.joinable(); }
+    // The procedure's return value, valid after Join.
+    unsigned GetExitCode() const noexcept { return m_nExitCode; }
+
+  private:
+    friend CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param);
+    CWinThread() = default;
+
+    std::thread m_thread;
+    unsigned m_nExitCode = 0;
+};
+
+// Starts proc(param) at once on a new thread with normal priority and the default stack.
+// Message boxes of the new thread are owned by the main window of the thread that started it.
+// Returns null when no thread could be started.
+CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param);

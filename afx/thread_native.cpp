@@ -1,0 +1,6 @@
+#include "afx/thread_internal.h"
+
+// Without windows there is no main window to find, so no thread needs naming.
+uint32_t AfxCurrentThreadId() noexcept {
+    return 0;
+}
