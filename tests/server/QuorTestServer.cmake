@@ -10,7 +10,13 @@
 # In a folder's CMakeLists.txt, after the tests are defined:
 #   include(${PROJECT_SOURCE_DIR}/tests/server/QuorTestServer.cmake)
 #   quor_use_test_server(my_wine_http_test other_test)
-# Works in every preset; native tests may just as well run the server in-process.
+# Works in every preset; native tests may just as well run the server in-process. Call it after
+# quor_add_gtest: it appends to the test's ENVIRONMENT, which quor_add_gtest sets.
+#
+# Every test of the run shares this one server (document root: QUOR_TEST_SERVER_ROOT, the
+# repository unless set, so /files/<repo path> serves any fixture file): count on request paths
+# of your own (e.g. /exact/<test name>.mp3) and do not call /_reset, which clears everyone's
+# counters. For the routes see tests/server/test_http_server.h.
 include_guard(GLOBAL)
 
 set(QUOR_TEST_SERVER_FIXTURE quor_test_server)

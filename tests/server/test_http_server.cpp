@@ -146,63 +146,39 @@ struct Query {
 };
 
 const char* ReasonPhrase(int status) {
-    switch (status) {
-        case 200:
-            return "OK";
-        case 201:
-            return "Created";
-        case 202:
-            return "Accepted";
-        case 204:
-            return "No Content";
-        case 206:
-            return "Partial Content";
-        case 301:
-            return "Moved Permanently";
-        case 302:
-            return "Found";
-        case 303:
-            return "See Other";
-        case 304:
-            return "Not Modified";
-        case 307:
-            return "Temporary Redirect";
-        case 308:
-            return "Permanent Redirect";
-        case 400:
-            return "Bad Request";
-        case 401:
-            return "Unauthorized";
-        case 403:
-            return "Forbidden";
-        case 404:
-            return "Not Found";
-        case 405:
-            return "Method Not Allowed";
-        case 408:
-            return "Request Timeout";
-        case 410:
-            return "Gone";
-        case 413:
-            return "Content Too Large";
-        case 416:
-            return "Range Not Satisfiable";
-        case 431:
-            return "Request Header Fields Too Large";
-        case 500:
-            return "Internal Server Error";
-        case 501:
-            return "Not Implemented";
-        case 502:
-            return "Bad Gateway";
-        case 503:
-            return "Service Unavailable";
-        case 504:
-            return "Gateway Timeout";
-        case 505:
-            return "HTTP Version Not Supported";
-        default:
-            break;
+    static const std::pair<int, const char*> kPhrases[] = {
+        {200, "OK"},
+        {201, "Created"},
+        {202, "Accepted"},
+        {204, "No Content"},
+        {206, "Partial Content"},
+        {301, "Moved Permanently"},
+        {302, "Found"},
+        {303, "See Other"},
+        {304, "Not Modified"},
+        {307, "Temporary Redirect"},
+        {308, "Permanent Redirect"},
+        {400, "Bad Request"},
+        {401, "Unauthorized"},
+        {403, "Forbidden"},
+        {404, "Not Found"},
+        {405, "Method Not Allowed"},
+        {408, "Request Timeout"},
+        {410, "Gone"},
+        {413, "Content Too Large"},
+        {416, "Range Not Satisfiable"},
+        {431, "Request Header Fields Too Large"},
+        {500, "Internal Server Error"},
+        {501, "Not Implemented"},
+        {502, "Bad Gateway"},
+        {503, "Service Unavailable"},
+        {504, "Gateway Timeout"},
+        {505, "HTTP Version Not Supported"},
+    };
+    for (const auto& [code, phrase] : kPhrases) {
+        if (code == status) {
+            return phrase;
+        }
     }
     if (status >= 200 && status < 300) {
         return "Success";
@@ -634,7 +610,6 @@ bool Connection::Pause(int ms) {
 
 Connection::ReadResult Connection::ReadRequest(Request& r, int& errorStatus) {
     size_t headEnd = 0;
-    size_t lineBreakLen = 0;
     for (;;) {
         // Empty lines before a request line are allowed (and some clients send them).
         size_t skip = 0;
@@ -646,12 +621,10 @@ Connection::ReadResult Connection::ReadRequest(Request& r, int& errorStatus) {
         size_t lf = in_.find("\n\n");
         if (crlf != std::string::npos && (lf == std::string::npos || crlf < lf)) {
             headEnd = crlf + 4;
-            lineBreakLen = 2;
             break;
         }
         if (lf != std::string::npos) {
             headEnd = lf + 2;
-            lineBreakLen = 1;
             break;
         }
         if (in_.size() > s_.opt.maxHeadBytes) {
@@ -672,7 +645,6 @@ Connection::ReadResult Connection::ReadRequest(Request& r, int& errorStatus) {
         }
         in_.append(buf, static_cast<size_t>(k));
     }
-    (void)lineBreakLen;
     if (headEnd > s_.opt.maxHeadBytes) {
         errorStatus = 431;
         return ReadResult::kBad;
@@ -985,7 +957,7 @@ bool Connection::ServeFile(const Request& r, std::string_view rel) {
         return true;
     };
     bool keep =
-        ServeSized(r, static_cast<uint64_t>(st.st_size), fill, ContentTypeFor(full), 64 * 1024, 0);
+        ServeSized(r, static_cast<uint64_t>(st.st_size), fill, ContentTypeFor(rel), 64 * 1024, 0);
     close(file);
     return keep;
 }
