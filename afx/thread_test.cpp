@@ -1,0 +1,68 @@
+#include "afx/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+
+#include "afx/message_box.h"
+#include "afx/recording_message_box.h"
+
+namespace {
+
+unsigned AddOne(void* param) {
+    auto* value = static_cast<std::atomic<int>*>(param);
+    return unsigned(++*value);
+}
+
+TEST(AfxBeginThread, RunsTheProcedureAndJoins) {
+    std::atomic<int> value{41};
+    CWinThread* thread = AfxBeginThread(AddOne, &value);
+    ASSERT_NE(thread, nullptr);
+    thread->Join();
+    EXPECT_TRUE(thread->IsJoined());
+    EXPECT_EQ(value.load(), 42);
+    EXPECT_EQ(thread->GetExitCode(), 42u);
+    thread->Join();  // a second join returns at once
+    delete thread;
+}
+
+TEST(AfxBeginThread, DeletingWithoutJoinWaitsForTheProcedure) {
+    std::atomic<int> value{0};
+    delete AfxBeginThread(AddOne, &value);
+    EXPECT_EQ(value.load(), 1);
+}
+
+TEST(AfxBeginThread, NullProcedureStartsNothing) {
+    EXPECT_EQ(AfxBeginThread(nullptr, nullptr), nullptr);
+}
+
+unsigned ShowFromWorker(void* text) {
+    return unsigned(AfxMessageBox(static_cast<const char*>(text), MB_OK | MB_ICONINFORMATION));
+}
+
+TEST(AfxBeginThread, WorkerMessageBoxesUseTheInstalledService) {
+    RecordingMessageBox boxes(IDOK);
+    char text[] = "from the worker";
+    CWinThread* thread = AfxBeginThread(ShowFromWorker, text);
+    ASSERT_NE(thread, nullptr);
+    thread->Join();
+    EXPECT_EQ(thread->GetExitCode(), unsigned(IDOK));
+    delete thread;
+    auto shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, "from the worker");
+}
+
+TEST(AfxBeginThread, ManyThreadsInTurn) {
+    std::atomic<int> value{0};
+    for (int i = 0; i < 50; ++i) {
+        CWinThread* thread = AfxBeginThread(AddOne, &value);
+        ASSERT_NE(thread, nullptr);
+        thread->Join();
+        delete thread;
+    }
+    EXPECT_EQ(value.load(), 50);
+}
+
+}  // namespace
