@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -20,7 +21,7 @@ const char* Id(unsigned id) {
 class ResourceModule : public testing::Test {
   protected:
     void SetUp() override {
-        m_module = LoadLibraryA("afx_test_resources.dll");
+        m_module = LoadLibraryA("afx_test_module.dll");
         ASSERT_NE(m_module, nullptr) << GetLastError();
         AfxAddResourceModule(m_module);
     }
@@ -68,6 +69,42 @@ TEST(ProgramStrings, ExactTextsLongTextsAndAnsiLetters) {
                  "ctese \xBF"
                  "Est\xE1?")
         << "texts reach the code in the ANSI code page";
+}
+
+// Strings cross between program and library in both directions; each side links its own
+// copy of the string code, and the library may be unloaded before the program's strings die.
+TEST(CrossModuleStrings, MadeOnOneSideDestroyedOnTheOther) {
+    HMODULE module = LoadLibraryA("afx_test_module.dll");
+    ASSERT_NE(module, nullptr);
+    using Assign = void (*)(CString*, const char*);
+    using Destroy = void (*)(CString*);
+    auto assign = reinterpret_cast<Assign>(
+        reinterpret_cast<void*>(GetProcAddress(module, "afx_test_module_assign")));
+    auto destroy = reinterpret_cast<Destroy>(
+        reinterpret_cast<void*>(GetProcAddress(module, "afx_test_module_destroy")));
+    ASSERT_NE(assign, nullptr);
+    ASSERT_NE(destroy, nullptr);
+
+    CString madeThere("old"), emptiedThere("old");
+    assign(&madeThere, "made in the module");
+    assign(&emptiedThere, "");
+    {
+        CString madeHere("made in the program"), emptyHere;
+        auto* slot = static_cast<CString*>(static_cast<void*>(new char[2 * sizeof(CString)]));
+        new (slot) CString(madeHere);
+        new (slot + 1) CString(emptyHere);
+        destroy(slot);
+        destroy(slot + 1);
+        delete[] static_cast<char*>(static_cast<void*>(slot));
+    }
+    FreeLibrary(module);
+
+    EXPECT_STREQ(madeThere, "made in the module");
+    EXPECT_STREQ(emptiedThere, "");
+    madeThere += " and grown here";
+    emptiedThere += "grown here";
+    EXPECT_STREQ(madeThere, "made in the module and grown here");
+    EXPECT_STREQ(emptiedThere, "grown here");
 }
 
 // ---- main window and message boxes

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,10 +20,6 @@ struct CString::Data {
 };
 
 namespace {
-
-// Every empty string points here; it has no header and is never freed or written.
-constinit char g_emptyString[1] = {};
-char* const kEmptyChars = g_emptyString;
 
 std::atomic<int> g_failCountdown{0};
 
@@ -77,20 +74,20 @@ CString::Data* CString::GetData() const noexcept {
     return reinterpret_cast<Data*>(m_pchData) - 1;
 }
 
-CString::CString() noexcept : m_pchData(kEmptyChars) {}
+CString::CString() noexcept : m_pchData(nullptr) {}
 
-CString::CString(const char* text) : m_pchData(kEmptyChars) {
+CString::CString(const char* text) : m_pchData(nullptr) {
     AssignCopy(text, SafeLength(text));
 }
 
-CString::CString(const char* text, int length) : m_pchData(kEmptyChars) {
+CString::CString(const char* text, int length) : m_pchData(nullptr) {
     if (text == nullptr || length < 0) {
         length = 0;
     }
     AssignCopy(text, length);
 }
 
-CString::CString(char ch, int repeat) : m_pchData(kEmptyChars) {
+CString::CString(char ch, int repeat) : m_pchData(nullptr) {
     if (repeat > 0) {
         Reserve(repeat, true);
         memset(m_pchData, ch, size_t(repeat));
@@ -98,21 +95,20 @@ CString::CString(char ch, int repeat) : m_pchData(kEmptyChars) {
     }
 }
 
-CString::CString(const CString& other) : m_pchData(kEmptyChars) {
+CString::CString(const CString& other) : m_pchData(nullptr) {
     AssignCopy(other.m_pchData, other.GetLength());
 }
 
-CString::CString(CString&& other) noexcept
-    : m_pchData(std::exchange(other.m_pchData, kEmptyChars)) {}
+CString::CString(CString&& other) noexcept : m_pchData(std::exchange(other.m_pchData, nullptr)) {}
 
 CString::~CString() {
     Release();
 }
 
 void CString::Release() noexcept {
-    if (m_pchData != kEmptyChars) {
+    if (m_pchData != nullptr) {
         free(GetData());
-        m_pchData = kEmptyChars;
+        m_pchData = nullptr;
     }
 }
 
@@ -121,12 +117,12 @@ void CString::Reserve(int capacity, bool exact) {
     if (capacity < 0 || capacity > kMaxLength) {
         AfxThrowMemoryException();
     }
-    if (m_pchData != kEmptyChars && GetData()->nAllocLength >= capacity) {
+    if (m_pchData != nullptr && GetData()->nAllocLength >= capacity) {
         return;
     }
     int alloc = capacity;
     int length = GetLength();
-    if (!exact && m_pchData != kEmptyChars) {
+    if (!exact && m_pchData != nullptr) {
         int doubled =
             GetData()->nAllocLength > kMaxLength / 2 ? kMaxLength : GetData()->nAllocLength * 2;
         alloc = std::max(capacity, doubled);
@@ -140,13 +136,13 @@ void CString::Reserve(int capacity, bool exact) {
     }
     data->nAllocLength = alloc;
     data->nDataLength = length;
-    memcpy(data->chars(), m_pchData, size_t(length) + 1);
+    memcpy(data->chars(), Chars(), size_t(length) + 1);
     Release();
     m_pchData = data->chars();
 }
 
 void CString::SetLength(int length) noexcept {
-    if (m_pchData == kEmptyChars) {
+    if (m_pchData == nullptr) {
         return;
     }
     GetData()->nDataLength = length;
@@ -158,7 +154,7 @@ void CString::AssignCopy(const char* text, int length) {
         Empty();
         return;
     }
-    if (m_pchData != kEmptyChars && GetData()->nAllocLength >= length) {
+    if (m_pchData != nullptr && GetData()->nAllocLength >= length) {
         memmove(m_pchData, text, size_t(length));
         SetLength(length);
         return;
@@ -179,14 +175,14 @@ void CString::AppendCopy(const char* text, int length) {
     if (length > kMaxLength - old) {
         AfxThrowMemoryException();
     }
-    if (m_pchData != kEmptyChars && GetData()->nAllocLength >= old + length) {
+    if (m_pchData != nullptr && GetData()->nAllocLength >= old + length) {
         memmove(m_pchData + old, text, size_t(length));
         SetLength(old + length);
         return;
     }
     CString grown;
     grown.Reserve(old + length, false);
-    memcpy(grown.m_pchData, m_pchData, size_t(old));
+    memcpy(grown.m_pchData, Chars(), size_t(old));
     memcpy(grown.m_pchData + old, text, size_t(length));
     grown.SetLength(old + length);
     *this = std::move(grown);
@@ -202,7 +198,7 @@ CString& CString::operator=(const CString& other) {
 CString& CString::operator=(CString&& other) noexcept {
     if (this != &other) {
         Release();
-        m_pchData = std::exchange(other.m_pchData, kEmptyChars);
+        m_pchData = std::exchange(other.m_pchData, nullptr);
     }
     return *this;
 }
@@ -218,7 +214,7 @@ CString& CString::operator=(char ch) {
 }
 
 int CString::GetLength() const noexcept {
-    return m_pchData == kEmptyChars ? 0 : GetData()->nDataLength;
+    return m_pchData != nullptr ? GetData()->nDataLength : 0;
 }
 
 void CString::Empty() noexcept {
@@ -257,8 +253,9 @@ int CString::Find(const char* sub, int start) const noexcept {
     if (sub == nullptr || start > length) {
         return -1;
     }
-    const char* hit = strstr(m_pchData + start, sub);
-    return hit ? int(hit - m_pchData) : -1;
+    const char* chars = Chars();
+    const char* hit = strstr(chars + start, sub);
+    return hit ? int(hit - chars) : -1;
 }
 
 int CString::ReverseFind(char ch) const noexcept {
@@ -277,8 +274,9 @@ int CString::FindOneOf(const char* charSet) const noexcept {
     if (charSet == nullptr || *charSet == '\0') {
         return -1;
     }
-    size_t n = strcspn(m_pchData, charSet);
-    return m_pchData[n] != '\0' ? int(n) : -1;
+    const char* chars = Chars();
+    size_t n = strcspn(chars, charSet);
+    return chars[n] != '\0' ? int(n) : -1;
 }
 
 // ---- substrings
@@ -313,15 +311,15 @@ CString CString::Right(int count) const {
     if (count > length) {
         count = length;
     }
-    return CString(m_pchData + length - count, count);
+    return count == 0 ? CString() : CString(m_pchData + length - count, count);
 }
 
 CString CString::SpanIncluding(const char* charSet) const {
-    return Left(charSet ? int(strspn(m_pchData, charSet)) : 0);
+    return Left(charSet ? int(strspn(Chars(), charSet)) : 0);
 }
 
 CString CString::SpanExcluding(const char* charSet) const {
-    return Left(charSet ? int(strcspn(m_pchData, charSet)) : GetLength());
+    return Left(charSet ? int(strcspn(Chars(), charSet)) : GetLength());
 }
 
 // ---- in-place changes
@@ -339,15 +337,17 @@ void CString::MakeLower() noexcept {
 }
 
 void CString::MakeReverse() noexcept {
-    std::reverse(m_pchData, m_pchData + GetLength());
+    if (m_pchData != nullptr) {
+        std::reverse(m_pchData, m_pchData + GetLength());
+    }
 }
 
 int CString::Compare(const char* other) const noexcept {
-    return Sign(strcmp(m_pchData, other ? other : ""));
+    return Sign(strcmp(Chars(), other ? other : ""));
 }
 
 int CString::CompareNoCase(const char* other) const noexcept {
-    const unsigned char* a = reinterpret_cast<const unsigned char*>(m_pchData);
+    const unsigned char* a = reinterpret_cast<const unsigned char*>(Chars());
     const unsigned char* b = reinterpret_cast<const unsigned char*>(other ? other : "");
     for (;; ++a, ++b) {
         int ca = static_cast<unsigned char>(AsciiLower(char(*a)));
@@ -531,14 +531,14 @@ char* CString::GetBuffer(int minLength) {
         minLength = 0;
     }
     // Always hand out a private block, even for 0: the caller may write its terminator.
-    if (m_pchData == kEmptyChars || GetData()->nAllocLength < minLength) {
+    if (m_pchData == nullptr || GetData()->nAllocLength < minLength) {
         Reserve(std::max(minLength, GetLength()), true);
     }
     return m_pchData;
 }
 
 void CString::ReleaseBuffer(int newLength) noexcept {
-    if (m_pchData == kEmptyChars) {
+    if (m_pchData == nullptr) {
         return;
     }
     int alloc = GetData()->nAllocLength;
@@ -561,7 +561,7 @@ char* CString::GetBufferSetLength(int newLength) {
 
 void CString::FreeExtra() {
     int length = GetLength();
-    if (m_pchData == kEmptyChars || GetData()->nAllocLength == length) {
+    if (m_pchData == nullptr || GetData()->nAllocLength == length) {
         return;
     }
     CString tight(m_pchData, length);
@@ -601,10 +601,12 @@ int CString::Replace(const char* oldText, const char* newText) {
     if (total > kMaxLength) {
         AfxThrowMemoryException();
     }
-    CString out;
-    if (total > 0) {
-        out.Reserve(int(total), true);
+    if (total == 0) {
+        Empty();
+        return count;
     }
+    CString out;
+    out.Reserve(int(total), true);
     int from = 0;
     char* dst = out.m_pchData;
     for (int pos = Find(oldText); pos >= 0; pos = Find(oldText, pos + oldLength)) {
@@ -647,9 +649,10 @@ int CString::Insert(int index, const char* text) {
     }
     CString out;
     out.Reserve(length + add, false);
-    memcpy(out.m_pchData, m_pchData, size_t(index));
+    const char* chars = Chars();
+    memcpy(out.m_pchData, chars, size_t(index));
     memcpy(out.m_pchData + index, text, size_t(add));
-    memcpy(out.m_pchData + index + add, m_pchData + index, size_t(length - index));
+    memcpy(out.m_pchData + index + add, chars + index, size_t(length - index));
     out.SetLength(length + add);
     *this = std::move(out);
     return length + add;

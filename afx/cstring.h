@@ -20,7 +20,9 @@
 // 8-bit text with the class library's method names. The object is one pointer to the
 // characters (length and capacity sit in a header just before them), so it has the layout
 // of the original: hosts share structures that embed it. Memory comes from malloc/free,
-// which host and library share. Out of memory throws `new CMemoryException`.
+// which host and library share. The empty string holds no pointer at all, so a string made
+// in one module may be destroyed in another, even after the first is unloaded.
+// Out of memory throws `new CMemoryException`.
 //
 // Positions count from 0 and -1 means "not found". Substrings clamp: a negative start is 0,
 // a negative count gives the empty string and a count past the end gives the rest.
@@ -47,7 +49,7 @@ class CString {
     char GetAt(int index) const noexcept;
     char operator[](int index) const noexcept { return GetAt(index); }
     void SetAt(int index, char ch) noexcept;
-    operator const char*() const noexcept { return m_pchData; }  // never null
+    operator const char*() const noexcept { return Chars(); }  // never null
 
     int Find(char ch) const noexcept { return Find(ch, 0); }
     int Find(char ch, int start) const noexcept;
@@ -108,6 +110,7 @@ class CString {
   private:
     struct Data;
     Data* GetData() const noexcept;
+    const char* Chars() const noexcept { return m_pchData != nullptr ? m_pchData : ""; }
     void AssignCopy(const char* text, int length);
     void AppendCopy(const char* text, int length);
     void Release() noexcept;

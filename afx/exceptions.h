@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "afx/cstring.h"
+#include "afx/message_box.h"
 
 // Errors of the class library arrive as exceptions thrown by pointer (`throw new X`) and
 // are released by the catcher: `catch (CFileException* e) { ...; e->Delete(); }`.
@@ -20,7 +21,7 @@ class CException {
 
     // Shows the description (or, without one, the string messageId or a fixed text) in a
     // message box and returns the box's answer.
-    virtual int ReportError(unsigned type = 0x30 /* MB_OK | MB_ICONEXCLAMATION */,
+    virtual int ReportError(unsigned type = MB_OK | MB_ICONEXCLAMATION,
                             unsigned messageId = 0) const;
 
   protected:

@@ -85,13 +85,6 @@ TEST(Exceptions, ReportErrorShowsTheStandardTextWithOkAndExclamation) {
     EXPECT_EQ(shown[0].type, MB_OK | MB_ICONEXCLAMATION);
 }
 
-TEST(Exceptions, OsErrorsMapToCauses) {
-    // Unknown codes are generic on every platform; 0 is no error.
-    EXPECT_EQ(CFileException::OsErrorToException(0), CFileException::none);
-    EXPECT_EQ(CFileException::OsErrorToException(123456), CFileException::generic);
-    EXPECT_EQ(CFileException::OsErrorToException(2), CFileException::fileNotFound);
-}
-
 TEST(MessageBox, ServiceReceivesTextAndTypeAndAnswers) {
     RecordingMessageBox boxes(IDYES);
     EXPECT_EQ(AfxMessageBox("Do you really want to Cancel ?", MB_YESNO | MB_ICONQUESTION), IDYES);
@@ -102,16 +95,6 @@ TEST(MessageBox, ServiceReceivesTextAndTypeAndAnswers) {
     EXPECT_EQ(shown[0].type, 0x24u);
     EXPECT_EQ(shown[1].text, "");
     EXPECT_EQ(shown[1].type, 0u);
-}
-
-TEST(MessageBox, ConstantsHaveTheirWin32Values) {
-    EXPECT_EQ(MB_OK | MB_ICONINFORMATION, 0x40u);
-    EXPECT_EQ(MB_YESNO | MB_ICONQUESTION, 0x24u);
-    EXPECT_EQ(MB_OK | MB_ICONEXCLAMATION, 0x30u);
-    EXPECT_EQ(MB_RETRYCANCEL, 5u);
-    EXPECT_EQ(IDYES, 6);
-    EXPECT_EQ(IDNO, 7);
-    EXPECT_EQ(IDCANCEL, 2);
 }
 
 TEST(MessageBox, RestoringTheServiceNests) {

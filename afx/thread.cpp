@@ -3,6 +3,7 @@
 #include <new>
 #include <system_error>
 
+#include "afx/exceptions.h"
 #include "afx/thread_internal.h"
 
 namespace {
@@ -46,7 +47,15 @@ CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param) {
         // The exit code is written before the thread ends and read only after Join.
         thread->m_thread = std::thread([thread, proc, param, windowThread] {
             t_windowThreadId = windowThread;
-            thread->m_nExitCode = proc(param);
+            // An exception leaving the procedure would end the host's whole process.
+            try {
+                thread->m_nExitCode = proc(param);
+            } catch (CException* e) {
+                e->Delete();
+                thread->m_nExitCode = CWinThread::kFailedExitCode;
+            } catch (...) {
+                thread->m_nExitCode = CWinThread::kFailedExitCode;
+            }
         });
     } catch (const std::system_error&) {
         delete thread;

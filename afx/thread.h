@@ -7,6 +7,8 @@
 // and then deletes the object, so a worker never outlives the code that waits for it.
 class CWinThread {
   public:
+    static constexpr unsigned kFailedExitCode = ~0u;
+
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
     // Joins a thread that was not joined yet (detaches when called on the thread itself).
@@ -15,7 +17,7 @@ class CWinThread {
     // Waits until the procedure has returned; later calls return at once.
     void Join();
     bool IsJoined() const noexcept { return !m_thread.joinable(); }
-    // The procedure's return value, valid after Join.
+    // The procedure's return value, valid after Join; kFailedExitCode when it threw.
     unsigned GetExitCode() const noexcept { return m_nExitCode; }
 
   private:
@@ -27,6 +29,7 @@ class CWinThread {
 };
 
 // Starts proc(param) at once on a new thread with normal priority and the default stack.
+// An exception thrown out of proc is caught (and deleted) so that it cannot end the process.
 // Message boxes of the new thread are owned by the main window of the thread that started it.
 // Returns null when no thread could be started.
 CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param);
