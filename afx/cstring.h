@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <cstdio>  // defines the C runtime's printf archetype on mingw
 
 // printf-style checking; mingw's own archetype matches the C runtime it links against.
 #if defined(__MINGW_PRINTF_FORMAT)

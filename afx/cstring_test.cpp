@@ -216,6 +216,10 @@ TEST(CString, FormatShortLongAndEmpty) {
     s.Format("%s", "");
     EXPECT_TRUE(s.IsEmpty());
 
+    // 64-bit and size conversions behave the same with every C runtime we build for.
+    s.Format("%zu|%lld|%llu", size_t(12), -5LL, 18446744073709551615ULL);
+    EXPECT_EQ(S(s), "12|-5|18446744073709551615");
+
     // The arguments may be the string's own characters.
     CString self("abc");
     self.Format("%s-%s", static_cast<const char*>(self), static_cast<const char*>(self));
