@@ -214,16 +214,10 @@ TEST(DefaultMessageBox, WorkerBoxIsOwnedByTheStartersWindow) {
     std::thread closer(CloseBoxWhenItAppears, &seen);
     std::atomic<bool> done{false};
     CWinThread* worker = AfxBeginThread(BoxFromWorker, &done);
-    // The owner's thread keeps its messages flowing while the box is up, as a dialog would.
-    for (int i = 0; i < 400 && !done; ++i) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
-    }
+    // The box disables its owner, which needs the owner's thread: a plain join would hang.
+    worker->JoinServingMessages();
     closer.join();
-    worker->Join();
+    EXPECT_TRUE(done);
     delete worker;
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(seen.owner, main.get());

@@ -34,6 +34,13 @@ void CWinThread::Join() {
     }
 }
 
+void CWinThread::JoinServingMessages() {
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        AfxWaitServingMessages(m_thread);
+        m_thread.join();
+    }
+}
+
 CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param) {
     if (proc == nullptr) {
         return nullptr;

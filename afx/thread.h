@@ -16,6 +16,10 @@ class CWinThread {
 
     // Waits until the procedure has returned; later calls return at once.
     void Join();
+    // Join for a thread that owns windows: while it waits it still answers the messages other
+    // threads send to its windows (a worker's message box owned by one of them sends some),
+    // so the wait cannot deadlock. The same as Join natively.
+    void JoinServingMessages();
     bool IsJoined() const noexcept { return !m_thread.joinable(); }
     // The procedure's return value, valid after Join; kFailedExitCode when it threw.
     unsigned GetExitCode() const noexcept { return m_nExitCode; }

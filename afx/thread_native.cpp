@@ -4,3 +4,6 @@
 uint32_t AfxCurrentThreadId() noexcept {
     return 0;
 }
+
+// Nothing is ever sent to a thread here: the caller's join is the whole wait.
+void AfxWaitServingMessages(std::thread&) noexcept {}

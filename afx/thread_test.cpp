@@ -25,7 +25,15 @@ TEST(AfxBeginThread, RunsTheProcedureAndJoins) {
     EXPECT_EQ(value.load(), 42);
     EXPECT_EQ(thread->GetExitCode(), 42u);
     thread->Join();  // a second join returns at once
+    thread->JoinServingMessages();
     delete thread;
+
+    CWinThread* other = AfxBeginThread(AddOne, &value);
+    ASSERT_NE(other, nullptr);
+    other->JoinServingMessages();
+    EXPECT_TRUE(other->IsJoined());
+    EXPECT_EQ(value.load(), 43);
+    delete other;
 }
 
 TEST(AfxBeginThread, DeletingWithoutJoinWaitsForTheProcedure) {
