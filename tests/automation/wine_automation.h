@@ -120,6 +120,9 @@ class Process {
 bool WaitForProcessExit(uint32_t processId, uint32_t timeoutMs);
 bool KillProcess(uint32_t processId);
 bool ProcessRunning(uint32_t processId);
+// Ends every process whose program file lies in `folder` (a Windows path, any case); gives how
+// many. For cleaning up after programs that others started.
+int KillProcessesIn(const std::string& folder);
 
 // The folder for test artifacts: QUOR_ARTIFACTS (a Windows or a Unix path), else "artifacts"
 // beside the test program. Created on demand.

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -640,6 +641,47 @@ bool KillProcess(uint32_t processId) {
     WaitForSingleObject(h, 5000);
     CloseHandle(h);
     return ok;
+}
+
+int KillProcessesIn(const std::string& folder) {
+    std::string prefix = folder;
+    if (!prefix.empty() && prefix.back() != '\\') {
+        prefix += '\\';
+    }
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    std::vector<DWORD> ids;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID != GetCurrentProcessId()) {
+            ids.push_back(entry.th32ProcessID);
+        }
+    }
+    CloseHandle(snapshot);
+    int killed = 0;
+    for (DWORD id : ids) {
+        HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE,
+                               FALSE, id);
+        if (h == nullptr) {
+            continue;
+        }
+        char path[MAX_PATH] = {};
+        DWORD size = sizeof(path);
+        if (QueryFullProcessImageNameA(h, 0, path, &size) && size >= prefix.size() &&
+            CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, path, static_cast<int>(prefix.size()),
+                           prefix.data(), static_cast<int>(prefix.size())) == CSTR_EQUAL) {
+            if (TerminateProcess(h, 9)) {
+                WaitForSingleObject(h, 5000);
+                ++killed;
+            }
+        }
+        CloseHandle(h);
+    }
+    return killed;
 }
 
 std::string WindowsPathOf(const std::string& path) {

@@ -1,0 +1,335 @@
+// The launcher as a user meets it: the real launcher.exe under Wine, real scripts on disk, the
+// prefix's CD-ROM drives and Windows versions, and its message boxes answered on screen. What
+// it launched is read from the probe's log, in the order things happened.
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/automation/wine_automation.h"
+#include "tests/launcher/launcher_e2e_support.h"
+
+namespace e2e {
+namespace {
+
+using automation::BoxIcon;
+using automation::kIdCancel;
+using automation::kIdNo;
+using automation::kIdOk;
+using automation::kIdYes;
+using automation::MessageBoxInfo;
+
+constexpr uint32_t kProbeWaitMs = 20000;
+
+class PrefixSettings : public testing::Environment {
+  public:
+    void SetUp() override {
+        for (const char* exe : {"launcher.exe", "SETUP.EXE", "probe.exe"}) {
+            ASSERT_TRUE(automation::SetWineAppUnmanaged(exe));
+        }
+        ASSERT_TRUE(automation::SetWineAppVersion("launcher.exe", ""));
+    }
+    void TearDown() override { automation::SetWineAppVersion("launcher.exe", ""); }
+};
+const testing::Environment* const kPrefixSettings =
+    testing::AddGlobalTestEnvironment(new PrefixSettings);
+
+// A script that starts the probe with these arguments and waits for it, so that everything
+// it launched has been recorded by the time the launcher ends.
+std::vector<Section> ProbeScript(const std::string& section, const std::string& parameter,
+                                 const std::string& next = {}) {
+    return {{"General", {{"Wait", "1"}, {"TimeOut", "20"}, {"Next", next}}},
+            {section, {{"File", "%APPDIR%probe.exe"}, {"Parameter", parameter}}}};
+}
+
+void ExpectQuietEnd(const LauncherRun& run) {
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+}
+
+TEST(StartScript, WithoutArgumentsReadsTheIniNamedAfterTheProgram) {
+    Workspace ws;
+    ws.CopyProgram("launcher.exe", "SETUP.EXE");
+    ws.Write("SETUP.INI", Script(ProbeScript("Default", "--tag=setup-ini")));
+    ws.Write("launcher.INI", Script(ProbeScript("Default", "--tag=wrong-ini")));
+    LauncherRun run = ws.Run("", nullptr, {}, "SETUP.EXE");
+    ExpectQuietEnd(run);
+    EXPECT_EQ(StartedTags(ws.ProbeLog()), std::vector<std::string>{"setup-ini"});
+}
+
+// The command line after the program name is the script path, taken whole: blanks stay in
+// it, macros are expanded, a relative path is taken against the current directory, and
+// quotation marks stay part of it (so a quoted path names no file and nothing runs).
+TEST(StartScript, CommandLineNamesTheScript) {
+    struct Case {
+        const char* name;
+        std::string args;
+        std::string cwd;  // relative to the workspace
+        std::vector<std::string> tags;
+    };
+    const Case cases[] = {
+        {"relative with a blank", "MY SCRIPTS\\A.INI", "", {"blank"}},
+        {"relative to another directory", "A.INI", "MY SCRIPTS", {"blank"}},
+        {"macro", "%APPDIR%MY SCRIPTS\\A.INI", "", {"blank"}},
+        {"blanks before the path", "    MY SCRIPTS\\A.INI", "", {"blank"}},
+        {"quoted", "\"MY SCRIPTS\\A.INI\"", "", {}},
+        {"missing", "NO SUCH.INI", "", {}},
+        {"a folder", "MY SCRIPTS", "", {}},
+        {"past the path field", "MY SCRIPTS\\" + std::string(300, 'x') + ".INI", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Workspace ws;
+        ws.Write("MY SCRIPTS\\A.INI", Script(ProbeScript("Default", "--tag=blank")));
+        LauncherRun run = ws.Run(c.args, nullptr, ws.Path(c.cwd));
+        ExpectQuietEnd(run);
+        EXPECT_EQ(StartedTags(ws.ProbeLog()), c.tags);
+    }
+}
+
+// Scripts that cannot be read, or name no file, end the run without a word.
+TEST(StartScript, UnusableScriptsEndTheRunQuietly) {
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    const Case cases[] = {
+        {"empty file", ""},
+        {"binary garbage", std::string("\x00\xff\x01[General]\x00File=x\xfe", 18)},
+        {"no File anywhere",
+         Script({{"General", {{"Wait", "1"}}}, {LanguageSection(), {{"Parameter", "--tag=x"}}}})},
+        {"File in a section of another language",
+         Script({{"General", {}}, {"xyz", {{"File", "%APPDIR%probe.exe"}}}})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Workspace ws;
+        ws.Write("s.ini", c.content);
+        ExpectQuietEnd(ws.Run("s.ini"));
+        EXPECT_TRUE(StartedTags(ws.ProbeLog()).empty());
+    }
+}
+
+// Parameter and Directory reach the program with their macros expanded and joined with one
+// backslash; the launcher's own current directory stands behind %CURDIR%.
+TEST(Launch, ProgramGetsExpandedParametersAndDirectory) {
+    struct Case {
+        const char* name;
+        std::string parameter;
+        std::string directory;
+        std::string args;  // what the probe is to receive; "<dir>" is the workspace folder
+        std::string cwd;
+    };
+    const std::string tmp = TempDir();
+    const Case cases[] = {
+        {"application and temporary folders", "--tag=p %APPDIR%x.txt %TMPDIR%\\y.txt", "%TMPDIR%",
+         "--tag=p <dir>x.txt " + tmp + "y.txt", WithoutTrailingBackslash(tmp)},
+        {"a macro before a blank gets its backslash", "--tag=p %WINDIR% /S", "%APPDIR%sub",
+         "--tag=p " + WindowsDir() + "\\ /S", "<dir>sub"},
+        {"system folder, any case", "--tag=p %winsysdir%KERNEL32.DLL", "%WinDir%",
+         "--tag=p " + SystemDir() + "\\KERNEL32.DLL", WindowsDir()},
+        {"current directory", "--tag=p %CURDIR%", "%CURDIR%\\sub", "--tag=p <dir>", "<dir>sub"},
+        {"unknown macros and percent signs stay", "--tag=p %FOO%\\X 50% done", "",
+         "--tag=p %FOO%\\X 50% done", "<dir>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Workspace ws;
+        ws.Write("sub\\keep.txt", "");
+        auto inDir = [&ws](std::string text) {
+            size_t at = text.find("<dir>");
+            return at == std::string::npos ? text : text.replace(at, 5, ws.Dir());
+        };
+        ws.Write("s.ini", Script({{"General", {{"Wait", "1"}}},
+                                  {LanguageSection(),
+                                   {{"File", "%APPDIR%probe.exe"},
+                                    {"Parameter", c.parameter},
+                                    {"Directory", c.directory}}}}));
+        ExpectQuietEnd(ws.Run("s.ini"));
+        std::vector<ProbeRecord> log = ws.ProbeLog();
+        ASSERT_EQ(StartedTags(log), std::vector<std::string>{"p"});
+        EXPECT_PRED2(EqualNoCase, log[0].Get("args"), inDir(c.args));
+        EXPECT_PRED2(EqualNoCase, WithoutTrailingBackslash(log[0].Get("cwd")),
+                     WithoutTrailingBackslash(inDir(c.cwd)));
+    }
+}
+
+// Only the second CD-ROM drive holds the file: the first drive fails without a word (although
+// the script has a message for every failure), the second one runs it, with every text that
+// uses %CDROM% expanded to the same drive.
+TEST(Cdrom, FileOnlyOnSecondDriveRunsFromThereSilently) {
+    std::vector<CdromDrive> drives = CdromDrives();
+    ASSERT_EQ(drives.size(), 2u) << "the prefix maps two CD-ROM drives (QUOR_CDROM_LETTERS)";
+    Workspace ws;
+    ws.PutProbeOnDrive(drives[1], "cdprobe.exe");
+    ws.Write("s.ini", Script({{"General", {{"Wait", "1"}}},
+                              {LanguageSection(),
+                               {{"File", "%CDROM%cdprobe.exe"},
+                                {"Parameter", "--tag=cd %CDROM%data"},
+                                {"Directory", "%CDROM%"}}},
+                              {"Error." + LanguageSection(), {{"Default", "failed: %1"}}}}));
+    ExpectQuietEnd(ws.Run("s.ini"));
+    std::vector<ProbeRecord> log = ws.ProbeLog();
+    ASSERT_EQ(StartedTags(log), std::vector<std::string>{"cd"});
+    std::string root = std::string(1, drives[1].letter) + ":\\";
+    EXPECT_NE(log[0].Get("cmdline").find(root + "cdprobe.exe"), std::string::npos)
+        << log[0].Get("cmdline");
+    EXPECT_EQ(log[0].Get("args"), "--tag=cd " + root + "data");
+    EXPECT_PRED2(EqualNoCase, log[0].Get("cwd"), root);
+}
+
+// On neither drive: both fail silently, then the unexpanded text fails and its message names
+// %CDROM%... as the file. Agreeing to retry starts over at the first drive.
+TEST(Cdrom, FileOnNoDriveIsReportedUnexpandedAndRetryStartsAtFirstDrive) {
+    std::vector<CdromDrive> drives = CdromDrives();
+    ASSERT_EQ(drives.size(), 2u);
+    Workspace ws;
+    const std::string error = "Error." + LanguageSection();
+    ws.Write(
+        "s.ini",
+        Script({{"General", {{"Wait", "1"}}},
+                {LanguageSection(), {{"File", "%CDROM%cdprobe.exe"}, {"Parameter", "--tag=cd"}}},
+                {error,
+                 {{"2", "Cannot find %1 (code %2).$$%3"},
+                  {"2.YesNo", "2"},
+                  {"2.Retry", "1"},
+                  {"Caption", "Insert the CD"}}}}));
+    LauncherRun run = ws.Run("s.ini", [&](const MessageBoxInfo& box) {
+        EXPECT_TRUE(StartedTags(ws.ProbeLog()).empty());
+        // The retry may only run it from the first drive, although both hold it now.
+        ws.PutProbeOnDrive(drives[0], "cdprobe.exe");
+        ws.PutProbeOnDrive(drives[1], "cdprobe.exe");
+        return box.caption == "Insert the CD" ? kIdOk : kIdCancel;
+    });
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].text,
+              "Cannot find %CDROM%cdprobe.exe (code 2).\r\n" + SystemErrorText(2));
+    EXPECT_EQ(run.boxes[0].Buttons(), "OK, Cancel");
+    EXPECT_EQ(run.boxes[0].icon, BoxIcon::Question);
+    std::vector<ProbeRecord> log = ws.ProbeLog();
+    ASSERT_EQ(StartedTags(log), std::vector<std::string>{"cd"});
+    std::string first = std::string(1, drives[0].letter) + ":\\cdprobe.exe";
+    EXPECT_NE(log[0].Get("cmdline").find(first), std::string::npos) << log[0].Get("cmdline");
+}
+
+// The Windows version Wine reports to launcher.exe alone decides, through Platforms, whether
+// the script launches; a refused script ends the whole chain.
+TEST(Platforms, VersionDecidesWhetherTheChainRuns) {
+    struct Case {
+        const char* version;  // Wine's name; empty is the prefix's default (Windows 7, NT 6.1)
+        const char* platforms;
+        bool runs;
+    };
+    const Case cases[] = {
+        {"win98", "9x", true},   {"win98", "95 98", true},  {"win98", "98", true},
+        {"win98", "95", false},  {"win98", "ME", false},    {"win98", "9X", false},
+        {"win98", "NT", false},  {"win98", "2K", false},    {"nt40", "NT4", true},
+        {"nt40", "NT", true},    {"nt40", "2K", false},     {"nt40", "9x", false},
+        {"win2k", "NT4", false}, {"win2k", "NT4 2K", true}, {"winxp", "NT4,2K", true},
+        {"winxp", "NT4", false}, {"", "2K", false},         {"", "NT", true},
+        {"", "", true},          {"", "NT4", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.version) + " with Platforms=" + c.platforms);
+        ASSERT_TRUE(automation::SetWineAppVersion("launcher.exe", c.version));
+        Workspace ws;
+        std::vector<Section> first = ProbeScript("Default", "--tag=first", "%APPDIR%next.ini");
+        first[0].keys.push_back({"Platforms", c.platforms});
+        ws.Write("first.ini", Script(first));
+        ws.Write("next.ini", Script(ProbeScript("Default", "--tag=next")));
+        ExpectQuietEnd(ws.Run("first.ini"));
+        std::vector<std::string> expected;
+        if (c.runs) {
+            expected = {"first", "next"};
+        }
+        EXPECT_EQ(StartedTags(ws.ProbeLog()), expected);
+    }
+    ASSERT_TRUE(automation::SetWineAppVersion("launcher.exe", ""));
+}
+
+// Three scripts linked by Next with %APPDIR% run in order. The first one's language section
+// names no File, so "Default" is used from then on, also for the later scripts.
+TEST(Chain, ThreeScriptsRunInOrderAndKeepTheDefaultSection) {
+    Workspace ws;
+    const std::string lang = LanguageSection();
+    ws.Write("one.ini",
+             Script({{"General", {{"Wait", "1"}, {"Next", "%APPDIR%two.ini"}}},
+                     {lang, {{"File", ""}, {"Parameter", "--tag=one-lang"}}},
+                     {"Default", {{"File", "%APPDIR%probe.exe"}, {"Parameter", "--tag=one"}}}}));
+    ws.Write("two.ini",
+             Script({{"General", {{"Wait", "1"}, {"Next", "%APPDIR%three.ini"}}},
+                     {lang, {{"File", "%APPDIR%probe.exe"}, {"Parameter", "--tag=two-lang"}}},
+                     {"Default", {{"File", "%APPDIR%probe.exe"}, {"Parameter", "--tag=two"}}}}));
+    ws.Write("three.ini", Script(ProbeScript("Default", "--tag=three")));
+    ExpectQuietEnd(ws.Run("one.ini"));
+    EXPECT_EQ(StartedTags(ws.ProbeLog()), (std::vector<std::string>{"one", "two", "three"}));
+}
+
+// A script whose Next names itself runs again and again. After three rounds the test makes it
+// start a program that keeps running, and ends the launcher while it waits for that one (ended
+// while it starts a program, the launcher could leave that program half started).
+TEST(Chain, ScriptNamingItselfKeepsRunning) {
+    Workspace ws;
+    ws.Write("self.ini", Script(ProbeScript("Default", "--tag=round", "%APPDIR%self.ini")));
+    automation::Process launcher =
+        automation::Process::Start("\"" + ws.LauncherPath() + "\" self.ini", ws.Dir());
+    ASSERT_TRUE(launcher.Started());
+    EXPECT_TRUE(ws.WaitForStarts(3, kProbeWaitMs));
+    // Scripts are read afresh for every round, so the change is seen within a round or two.
+    std::vector<Section> holding =
+        ProbeScript("Default", "--tag=hold --run=60", "%APPDIR%self.ini");
+    holding[0].keys = {{"Wait", "1"}, {"Next", "%APPDIR%self.ini"}};
+    ws.Replace("self.ini", Script(holding));
+    uint64_t deadline = automation::NowMs() + kProbeWaitMs;
+    while (IndexOf(ws.ProbeLog(), "start", "hold") < 0 && automation::NowMs() < deadline) {
+        automation::SleepMs(20);
+    }
+    EXPECT_TRUE(launcher.Running());
+    launcher.Kill();
+    std::vector<std::string> tags = StartedTags(ws.ProbeLog());
+    ASSERT_GE(tags.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(tags.begin(), tags.begin() + 3),
+              (std::vector<std::string>{"round", "round", "round"}));
+    EXPECT_EQ(tags.back(), "hold");
+}
+
+// Waiting: without a limit the next script starts after the program has ended; with TimeOut
+// it starts while the program still runs.
+TEST(Wait, TimeOutLetsTheChainGoOnWhileTheProgramRuns) {
+    struct Case {
+        const char* name;
+        const char* timeOut;
+        const char* run;
+        bool nextAfterEnd;
+    };
+    for (const Case& c : {Case{"no limit", "0", "--run-ms=1500", true},
+                          Case{"one second", "1", "--run=60", false}}) {
+        SCOPED_TRACE(c.name);
+        Workspace ws;
+        ws.Write("long.ini",
+                 Script({{"General",
+                          {{"Wait", "1"}, {"TimeOut", c.timeOut}, {"Next", "%APPDIR%next.ini"}}},
+                         {"Default",
+                          {{"File", "%APPDIR%probe.exe"},
+                           {"Parameter", std::string("--tag=long ") + c.run}}}}));
+        ws.Write("next.ini", Script(ProbeScript("Default", "--tag=next")));
+        ExpectQuietEnd(ws.Run("long.ini"));
+        std::vector<ProbeRecord> log = ws.ProbeLog();
+        int nextStart = IndexOf(log, "start", "next");
+        int longEnd = IndexOf(log, "end", "long");
+        ASSERT_GE(IndexOf(log, "start", "long"), 0);
+        ASSERT_GE(nextStart, 0);
+        if (c.nextAfterEnd) {
+            ASSERT_GE(longEnd, 0);
+            EXPECT_LT(longEnd, nextStart);
+        } else {
+            EXPECT_EQ(longEnd, -1) << "the program was to outlive the launcher";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace e2e
