@@ -1,6 +1,8 @@
 // The launcher as a user meets it: the real launcher.exe under Wine, real scripts on disk, the
 // prefix's CD-ROM drives and Windows versions, and its message boxes answered on screen. What
 // it launched is read from the probe's log, in the order things happened.
+#include <cctype>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -329,6 +331,340 @@ TEST(Wait, TimeOutLetsTheChainGoOnWhileTheProgramRuns) {
             EXPECT_EQ(longEnd, -1) << "the program was to outlive the launcher";
         }
     }
+}
+
+// The message every case below shows (when it shows one): all three inserts, and "$$" as
+// line breaks, also in a run of three dollar signs.
+constexpr const char* kMessage = "Cannot start %1 (error %2).$$%3$$$";
+
+std::string ExpectedMessage(const Workspace& ws) {
+    return "Cannot start " + ws.Path("missing.exe") + " (error 2).\r\n" + SystemErrorText(2) +
+           "\r\n$";
+}
+
+// "event:tag" for each record of the log, e.g. "start:action", "end:action".
+std::vector<std::string> Events(const std::vector<ProbeRecord>& log) {
+    std::map<uint32_t, std::string> tagOfPid;
+    std::vector<std::string> events;
+    for (const ProbeRecord& r : log) {
+        if (r.event == "start") {
+            tagOfPid[r.pid] = r.Tag();
+        }
+        events.push_back(r.event + ":" + tagOfPid[r.pid]);
+    }
+    return events;
+}
+
+// A launch that fails (the file is missing, code 2) is reported as its script's error section
+// says; the recovery command runs and is waited for as told; the chain then goes on with Next.
+TEST(Messages, FailureIsReportedAndHandledAsTheScriptSays) {
+    using Keys = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* name;
+        Keys error;                 // the keys of the error section
+        std::vector<Section> more;  // wait sections
+        std::vector<int> answers;   // the button for each box in turn
+        const char* caption;        // of every box
+        const char* buttons;
+        BoxIcon icon;
+        size_t boxes;
+        std::vector<std::string> events;           // the probe log at the end
+        std::vector<std::string> eventsAtLastBox;  // the probe log when the last box came
+    };
+    const std::string action = "--tag=action";
+    const Case cases[] = {
+        {"warning with the default caption; Retry is not read",
+         {{"2", kMessage}, {"2.Retry", "1"}, {"2.Action", "PROBE " + action}},
+         {},
+         {kIdOk},
+         "Vornak",
+         "OK",
+         BoxIcon::Warning,
+         1,
+         {"start:action", "end:action", "start:next", "end:next"},
+         {}},
+        {"yes/no answered No: no recovery command",
+         {{"2", kMessage},
+          {"2.YesNo", "1"},
+          {"2.Action", "PROBE " + action},
+          {"Caption", "My Setup"}},
+         {},
+         {kIdNo},
+         "My Setup",
+         "Yes, No",
+         BoxIcon::Question,
+         1,
+         {"start:next", "end:next"},
+         {}},
+        {"yes/no answered Yes without Retry: the command runs, no retry",
+         {{"2", kMessage}, {"2.YesNo", "1"}, {"2.Action", "PROBE " + action}},
+         {},
+         {kIdYes},
+         "Vornak",
+         "Yes, No",
+         BoxIcon::Question,
+         1,
+         {"start:action", "end:action", "start:next", "end:next"},
+         {}},
+        {"OK/Cancel answered Cancel",
+         {{"2", kMessage}, {"2.YesNo", "2"}, {"2.Retry", "1"}, {"2.Action", "PROBE " + action}},
+         {},
+         {kIdCancel},
+         "Vornak",
+         "OK, Cancel",
+         BoxIcon::Question,
+         1,
+         {"start:next", "end:next"},
+         {}},
+        {"OK with Retry: the launch is tried again once the command has ended",
+         {{"2", kMessage},
+          {"2.YesNo", "7"},
+          {"2.Retry", "1"},
+          {"2.Action", "PROBE " + action + " --run-ms=1000"}},
+         {},
+         {kIdOk, kIdCancel},
+         "Vornak",
+         "OK, Cancel",
+         BoxIcon::Question,
+         2,
+         {"start:action", "end:action", "start:next", "end:next"},
+         {"start:action", "end:action"}},
+        {"the Default key with Wait=0 in Default.Wait: the chain goes on at once",
+         {{"Default", kMessage},
+          {"Default.YesNo", "1"},
+          {"Default.Action", "PROBE " + action + " --run=60"},
+          {"2.Action", "PROBE --tag=wrong-key"}},
+         {{"Default.Wait", {{"Wait", "0"}}}},
+         {kIdYes},
+         "Vornak",
+         "Yes, No",
+         BoxIcon::Question,
+         1,
+         {"start:action", "start:next", "end:next"},
+         {}},
+        {"TimeOut in the wait section: the chain goes on while the command runs",
+         {{"2", kMessage}, {"2.Action", "PROBE " + action + " --run=60"}},
+         {{"2.Wait", {{"TimeOut", "1"}}}},
+         {kIdOk},
+         "Vornak",
+         "OK",
+         BoxIcon::Warning,
+         1,
+         {"start:action", "start:next", "end:next"},
+         {}},
+        {"no message for the code nor Default: nothing is shown",
+         {{"3", kMessage}, {"2.Action", "PROBE " + action}},
+         {},
+         {},
+         "",
+         "",
+         BoxIcon::None,
+         0,
+         {"start:next", "end:next"},
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Workspace ws;
+        const std::string probe = "\"" + ws.ProbePath() + "\"";
+        std::vector<Section> script = {
+            {"General", {{"Next", "%APPDIR%next.ini"}}},
+            {LanguageSection(), {{"File", "%APPDIR%missing.exe"}}},
+            {"Error." + LanguageSection(), {}},
+        };
+        for (auto [key, value] : c.error) {
+            if (value.rfind("PROBE", 0) == 0) {
+                value.replace(0, 5, probe);  // recovery commands are taken literally
+            }
+            script[2].keys.push_back({key, value});
+        }
+        script.insert(script.end(), c.more.begin(), c.more.end());
+        ws.Write("s.ini", Script(script));
+        ws.Write("next.ini", Script(ProbeScript("Default", "--tag=next")));
+
+        std::vector<std::string> eventsAtLastBox;
+        size_t answered = 0;
+        LauncherRun run = ws.Run("s.ini", [&](const MessageBoxInfo&) {
+            eventsAtLastBox = Events(ws.ProbeLog());
+            return answered < c.answers.size() ? c.answers[answered++] : kIdCancel;
+        });
+        EXPECT_TRUE(run.ended);
+        EXPECT_EQ(run.exitCode, 0u);
+        ASSERT_EQ(run.boxes.size(), c.boxes);
+        for (const MessageBoxInfo& box : run.boxes) {
+            EXPECT_EQ(box.caption, c.caption);
+            EXPECT_EQ(box.text, ExpectedMessage(ws));
+            EXPECT_EQ(box.Buttons(), c.buttons);
+            EXPECT_STREQ(automation::BoxIconName(box.icon), automation::BoxIconName(c.icon));
+        }
+        EXPECT_EQ(Events(ws.ProbeLog()), c.events);
+        EXPECT_EQ(eventsAtLastBox, c.eventsAtLastBox);
+    }
+}
+
+// A message that grows past its 1024-byte field once the inserts are in is never shown
+// longer than the field; inserts past %3 have nothing to show.
+TEST(Messages, LongMessagesAndUnknownInsertsStayBounded) {
+    struct Case {
+        const char* name;
+        std::string message;
+        std::string begins;  // "<file>" is the file as tried
+    };
+    const Case cases[] = {
+        {"past the field after the inserts", std::string(1000, 'm') + " %1 %1",
+         std::string(1000, 'm')},
+        {"as long as the field", std::string(1023, 'n'), std::string(1023, 'n')},
+        {"inserts past %3", "<%1> %4 %9 %2", "<<file>>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Workspace ws;
+        ws.Write("s.ini", Script({{"General", {}},
+                                  {LanguageSection(), {{"File", "%APPDIR%missing.exe"}}},
+                                  {"Error." + LanguageSection(), {{"2", c.message}}}}));
+        LauncherRun run = ws.Run("s.ini", [](const MessageBoxInfo&) { return kIdOk; });
+        EXPECT_TRUE(run.ended);
+        EXPECT_EQ(run.exitCode, 0u);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        std::string begins = c.begins;
+        if (size_t at = begins.find("<file>"); at != std::string::npos) {
+            begins.replace(at, 6, ws.Path("missing.exe"));
+        }
+        EXPECT_LE(run.boxes[0].text.size(), 1023u);
+        EXPECT_EQ(run.boxes[0].text.substr(0, begins.size()), begins);
+    }
+}
+
+// The user's language (LC_ALL of the test run, which Wine maps to the user language) picks the
+// script's section and the error section of that language. Section names match in any case.
+TEST(Language, SectionOfTheUserLanguageAndItsErrorSectionAreUsed) {
+    const std::map<std::string, std::string> sectionOfLocale = {
+        {"de_DE", "007"}, {"en_US", "009"}, {"fr_FR", "00c"}, {"it_IT", "010"}, {"es_MX", "00a"}};
+    const std::string locale = automation::GetEnv("LC_ALL");
+    auto known = sectionOfLocale.find(locale.substr(0, locale.find('.')));
+    const std::string lang = LanguageSection();
+    if (known != sectionOfLocale.end()) {
+        ASSERT_EQ(lang, known->second) << "Wine's user language for LC_ALL=" << locale;
+    }
+
+    Workspace ws;
+    std::vector<Section> first = {{"General", {{"Wait", "1"}, {"Next", "%APPDIR%err.ini"}}}};
+    std::vector<Section> failing = {{"General", {}}};
+    for (const auto& [loc, code] : sectionOfLocale) {
+        std::string upper = code;
+        for (char& ch : upper) {
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        }
+        first.push_back({upper, {{"File", "%APPDIR%probe.exe"}, {"Parameter", "--tag=" + code}}});
+        failing.push_back({code, {{"File", "%APPDIR%missing-" + code + ".exe"}}});
+        failing.push_back(
+            {"Error." + code,
+             {{"2", "Message " + code + ": %1$$%3"}, {"Caption", "Caption " + code}}});
+    }
+    first.push_back({"Default", {{"File", "%APPDIR%probe.exe"}, {"Parameter", "--tag=default"}}});
+    failing.push_back({"Default", {{"File", "%APPDIR%missing-default.exe"}}});
+    failing.push_back({"Error.Default", {{"2", "Message Default"}}});
+    ws.Write("lang.ini", Script(first));
+    ws.Write("err.ini", Script(failing));
+
+    LauncherRun run = ws.Run("lang.ini", [&](const MessageBoxInfo& box) {
+        automation::SaveScreenshot("launcher_error_box_" + lang, box.window);
+        return kIdOk;
+    });
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(StartedTags(ws.ProbeLog()), std::vector<std::string>{lang});
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].caption, "Caption " + lang);
+    EXPECT_EQ(run.boxes[0].text, "Message " + lang + ": " + ws.Path("missing-" + lang + ".exe") +
+                                     "\r\n" + SystemErrorText(2));
+}
+
+// The restart question and the request. These run in a Wine prefix of their own (see
+// CMakeLists.txt): the request ends the windowed programs of the prefix. A windowed witness
+// records the end-of-session messages that the request brings.
+class Restart : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(automation::SetWineAppUnmanaged("endsession_probe.exe"));
+        witness_ = automation::Process::Start("\"" + automation::ProgramDir() +
+                                              "endsession_probe.exe\" --tag=witness --run=120");
+        ASSERT_TRUE(witness_.Started());
+        uint64_t deadline = automation::NowMs() + kProbeWaitMs;
+        while (IndexOf(ws_.ProbeLog(), "ready", "witness") < 0 && automation::NowMs() < deadline) {
+            automation::SleepMs(20);
+        }
+        ASSERT_GE(IndexOf(ws_.ProbeLog(), "ready", "witness"), 0) << "the witness has no window";
+        ws_.Write("next.ini", Script(ProbeScript("Default", "--tag=next")));
+    }
+
+    void WriteScript(std::vector<std::pair<std::string, std::string>> lang,
+                     std::vector<std::pair<std::string, std::string>> fallback) {
+        lang.insert(lang.begin(), {{"File", "%APPDIR%probe.exe"}, {"Parameter", "--tag=main"}});
+        ws_.Write(
+            "s.ini",
+            Script({{"General", {{"Wait", "1"}, {"Reboot", "1"}, {"Next", "%APPDIR%next.ini"}}},
+                    {LanguageSection(), lang},
+                    {"Default", fallback}}));
+    }
+
+    bool RestartRequested(uint32_t timeoutMs) {
+        uint64_t deadline = automation::NowMs() + timeoutMs;
+        for (;;) {
+            if (IndexOf(ws_.ProbeLog(), "queryendsession", "witness") >= 0) {
+                return true;
+            }
+            if (automation::NowMs() >= deadline) {
+                return false;
+            }
+            automation::SleepMs(20);
+        }
+    }
+
+    Workspace ws_;
+    automation::Process witness_;
+};
+
+TEST_F(Restart, QuestionAnsweredNoGoesOnWithoutRestart) {
+    // Text only in "Default", a caption nowhere: the caption is "Restart".
+    WriteScript({}, {{"RebootText", "Setup is complete.$$Restart now?"}});
+    LauncherRun run = ws_.Run("s.ini", [](const MessageBoxInfo& box) {
+        automation::SaveScreenshot("launcher_restart_question", box.window);
+        return kIdNo;
+    });
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].caption, "Restart");
+    EXPECT_EQ(run.boxes[0].text, "Setup is complete.\r\nRestart now?");
+    EXPECT_EQ(run.boxes[0].Buttons(), "Yes, No");
+    EXPECT_EQ(run.boxes[0].icon, BoxIcon::Question);
+    EXPECT_EQ(StartedTags(ws_.ProbeLog()), (std::vector<std::string>{"witness", "main", "next"}));
+    EXPECT_LT(IndexOf(ws_.ProbeLog(), "queryendsession", "witness"), 0);
+    EXPECT_TRUE(witness_.Running());
+}
+
+TEST_F(Restart, QuestionAnsweredYesRequestsRestartAndGoesOn) {
+    WriteScript({{"RebootText", "Done.$$Restart?"}, {"Caption", "Setup"}},
+                {{"RebootText", "wrong text"}, {"Caption", "wrong caption"}});
+    LauncherRun run = ws_.Run("s.ini", [](const MessageBoxInfo&) { return kIdYes; });
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(run.boxes[0].caption, "Setup");
+    EXPECT_EQ(run.boxes[0].text, "Done.\r\nRestart?");
+    EXPECT_TRUE(RestartRequested(kProbeWaitMs));
+    EXPECT_GE(IndexOf(ws_.ProbeLog(), "start", "next"), 0) << "the chain goes on after the request";
+}
+
+TEST_F(Restart, WithoutTextRequestsAtOnceAndGoesOn) {
+    WriteScript({{"Caption", "Setup"}}, {});
+    LauncherRun run = ws_.Run("s.ini");
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_TRUE(RestartRequested(kProbeWaitMs));
+    EXPECT_GE(IndexOf(ws_.ProbeLog(), "start", "next"), 0);
 }
 
 }  // namespace
