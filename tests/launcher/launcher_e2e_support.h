@@ -90,6 +90,8 @@ class Workspace {
     // Copies a program from beside the test program to `to` (a path relative to the folder or
     // a full path); files outside the folder are removed at the end.
     std::string CopyProgram(const std::string& name, const std::string& to);
+    // Copies any file to `to` (a path relative to the folder or a full path).
+    std::string Copy(const std::string& from, const std::string& to);
     // Copies the probe into a CD-ROM drive's folder under `name`.
     void PutProbeOnDrive(const CdromDrive& drive, const std::string& name);
 
@@ -99,7 +101,8 @@ class Workspace {
     // Ends every probe that has started and not recorded its end.
     void KillRunningProbes() const;
 
-    // Runs the launcher copy `exe` (default launcher.exe) with `args` in `cwd` (default: the
+    // Runs the launcher copy `exe` (default launcher.exe; a relative path is taken in the
+    // folder) with `args` in `cwd` (default: the
     // folder) until it ends, answering its message boxes with `answer`. Without `answer` any
     // box is a test failure and is answered No, Cancel or OK. Killed after `timeoutMs`.
     LauncherRun Run(const std::string& args, BoxAnswer answer = nullptr,

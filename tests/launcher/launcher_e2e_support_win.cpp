@@ -250,6 +250,11 @@ Workspace::~Workspace() {
     }
     for (const std::string& path : outside_) {
         DeleteFileA(path.c_str());
+        // Folders made for it go too when nothing else is left in them.
+        size_t slash = path.find_last_of('\\');
+        if (slash != std::string::npos && slash > 3) {
+            RemoveDirectoryA(path.substr(0, slash).c_str());
+        }
     }
     RemoveTree(dir_);
     automation::UnsetEnv("QUOR_PROBE_LOG");
@@ -275,17 +280,20 @@ void Workspace::Replace(const std::string& relative, const std::string& content)
         << relative << ": error " << GetLastError();
 }
 
-std::string Workspace::CopyProgram(const std::string& name, const std::string& to) {
+std::string Workspace::Copy(const std::string& from, const std::string& to) {
     bool full = to.size() > 2 && to[1] == ':';
     std::string target = full ? to : Path(to);
     MakeDirsFor(target);
-    std::string source = automation::ProgramDir() + name;
-    EXPECT_TRUE(CopyFileA(source.c_str(), target.c_str(), FALSE))
-        << source << " -> " << target << ": error " << GetLastError();
+    EXPECT_TRUE(CopyFileA(from.c_str(), target.c_str(), FALSE))
+        << from << " -> " << target << ": error " << GetLastError();
     if (full) {
         outside_.push_back(target);
     }
     return target;
+}
+
+std::string Workspace::CopyProgram(const std::string& name, const std::string& to) {
+    return Copy(automation::ProgramDir() + name, to);
 }
 
 void Workspace::PutProbeOnDrive(const CdromDrive& drive, const std::string& name) {
@@ -328,7 +336,8 @@ void Workspace::KillRunningProbes() const {
 LauncherRun Workspace::Run(const std::string& args, BoxAnswer answer, const std::string& cwd,
                            const std::string& exe, uint32_t timeoutMs) const {
     LauncherRun run;
-    std::string command = "\"" + Path(exe) + "\"";
+    bool full = exe.size() > 2 && exe[1] == ':';
+    std::string command = "\"" + (full ? exe : Path(exe)) + "\"";
     if (!args.empty()) {
         command += " " + args;
     }

@@ -667,5 +667,63 @@ TEST_F(Restart, WithoutTextRequestsAtOnceAndGoesOn) {
     EXPECT_GE(IndexOf(ws_.ProbeLog(), "start", "next"), 0);
 }
 
+// The bundled sample chain (samples/launcher), laid out as scripts/run-sample lays it out:
+// SETUP.EXE and the scripts on the first disc, the program's setup on the second one.
+TEST(Sample, BundledChainRunsAsShown) {
+    const std::string sample = automation::WindowsPathOf(automation::GetEnv("QUOR_SAMPLE_DIR"));
+    ASSERT_FALSE(sample.empty()) << "QUOR_SAMPLE_DIR names samples/launcher";
+    std::vector<CdromDrive> drives = CdromDrives();
+    ASSERT_EQ(drives.size(), 2u);
+    Workspace ws;
+    const std::string disc1 = drives[0].folder + "\\";
+    const std::string disc2 = drives[1].folder + "\\";
+    for (const char* script : {"SETUP.INI", "TOOLS.INI", "EXTRAS.INI"}) {
+        ws.Copy(sample + "\\" + script, disc1 + script);
+    }
+    ws.CopyProgram("launcher.exe", disc1 + "SETUP.EXE");
+    ws.CopyProgram("probe.exe", disc1 + "TOOLS\\REGTOOL.EXE");
+    ws.CopyProgram("probe.exe", disc2 + "AUDIO\\SETUP.EXE");
+    ASSERT_TRUE(automation::SetWineAppUnmanaged("SETUP.EXE"));
+
+    const std::string r = std::string(1, drives[0].letter) + ":";
+    const std::string s = std::string(1, drives[1].letter) + ":";
+    const int answers[] = {kIdNo, kIdYes, kIdNo};
+    size_t answered = 0;
+    LauncherRun run = ws.Run(
+        {}, [&](const MessageBoxInfo&) { return answered < 3 ? answers[answered++] : kIdCancel; },
+        r + "\\", r + "\\SETUP.EXE");
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+
+    std::vector<ProbeRecord> log = ws.ProbeLog();
+    std::vector<std::string> started;
+    for (const ProbeRecord& record : log) {
+        if (record.event == "start") {
+            started.push_back(record.Get("cmdline") + " | " + record.Get("cwd"));
+        }
+    }
+    const std::string lang = LanguageSection();
+    if (lang != "009") {
+        GTEST_SKIP() << "the texts below are the English ones";
+    }
+    EXPECT_EQ(started,
+              (std::vector<std::string>{
+                  "\"" + s + "\\AUDIO\\SETUP.EXE\" /LANG:EN /TEMP:" + TempDir() + "AudioSuite | " +
+                      s + "\\AUDIO",
+                  "\"" + r + "\\TOOLS\\REGTOOL.EXE\" /register " + SystemDir() + "\\ | " + r + "\\",
+                  "TOOLS\\REGTOOL.EXE /web-install player | " + r + "\\"}));
+    ASSERT_EQ(run.boxes.size(), 3u);
+    EXPECT_EQ(run.boxes[0].caption, "Audio Suite Setup");
+    EXPECT_EQ(run.boxes[0].text,
+              "The Audio Suite drivers are installed.\r\nWindows must be restarted before you use "
+              "them.\r\nRestart Windows now?");
+    for (size_t i : {1u, 2u}) {
+        EXPECT_EQ(run.boxes[i].caption, "Audio Suite Extras");
+        EXPECT_EQ(run.boxes[i].text.substr(0, 57),
+                  "The bonus player %CDROM%EXTRAS\\PLAYER.EXE is not on the C");
+        EXPECT_EQ(run.boxes[i].Buttons(), "Yes, No");
+    }
+}
+
 }  // namespace
 }  // namespace e2e
