@@ -5,7 +5,8 @@
 //
 // The n-th box gets the n-th answer (OK, Cancel, Yes or No); boxes past the list, or whose
 // answer they lack, get No, else Cancel, else OK. Exit code: the program's own, or 124 when it
-// had to be ended at the time-out, 2 for a usage error.
+// had to be ended at the time-out, 2 for a usage error. A picture of each box is saved as
+// box_<n>.bmp in the artifacts folder (QUOR_ARTIFACTS).
 #include <windows.h>
 
 #include <cstdio>
@@ -184,6 +185,7 @@ int main(int argc, char** argv) {
             continue;
         }
         MessageBoxInfo box = automation::ReadMessageBox(w);
+        automation::SaveScreenshot("box_" + std::to_string(count + 1), w);
         int button = count < answers.size() ? answers[count] : 0;
         if (!HasButton(box, button)) {
             button = GiveUpButton(box);

@@ -112,6 +112,8 @@ class Process {
     void Kill();
 
   private:
+    void Reset();
+
     void* handle_ = nullptr;
     uint32_t id_ = 0;
 };

@@ -549,12 +549,18 @@ std::optional<MessageBoxInfo> AnswerMessageBox(const WindowFilter& filter, int b
 }
 
 Process::~Process() {
+    Reset();
+}
+
+void Process::Reset() {
     if (handle_ != nullptr) {
         if (Running()) {
             Kill();
         }
         CloseHandle(handle_);
     }
+    handle_ = nullptr;
+    id_ = 0;
 }
 
 Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.id_) {
@@ -564,7 +570,7 @@ Process::Process(Process&& other) noexcept : handle_(other.handle_), id_(other.i
 
 Process& Process::operator=(Process&& other) noexcept {
     if (this != &other) {
-        this->~Process();
+        Reset();
         handle_ = other.handle_;
         id_ = other.id_;
         other.handle_ = nullptr;

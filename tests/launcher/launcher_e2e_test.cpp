@@ -502,15 +502,20 @@ TEST(Messages, FailureIsReportedAndHandledAsTheScriptSays) {
     }
 }
 
-// A message that grows past its 1024-byte field once the inserts are in is never shown
-// longer than the field; inserts past %3 have nothing to show.
+// Texts that outgrow their fields are never shown longer than the field: a message past 1024
+// bytes once the inserts are in, a File past 260 bytes, a caption past 80. Inserts past %3 have
+// nothing to show.
 TEST(Messages, LongMessagesAndUnknownInsertsStayBounded) {
     struct Case {
         const char* name;
         std::string message;
         std::string begins;  // "<file>" is the file as tried
+        std::string file = "%APPDIR%missing.exe";
+        size_t longest = 1023;
     };
     const Case cases[] = {
+        // Whether the expansion that would not fit is cut or refused is the launcher's choice.
+        {"a File past its field", "%1", "", "%APPDIR%" + std::string(300, 'f') + ".exe", 259},
         {"past the field after the inserts", std::string(1000, 'm') + " %1 %1",
          std::string(1000, 'm')},
         {"as long as the field", std::string(1023, 'n'), std::string(1023, 'n')},
@@ -520,8 +525,9 @@ TEST(Messages, LongMessagesAndUnknownInsertsStayBounded) {
         SCOPED_TRACE(c.name);
         Workspace ws;
         ws.Write("s.ini", Script({{"General", {}},
-                                  {LanguageSection(), {{"File", "%APPDIR%missing.exe"}}},
-                                  {"Error." + LanguageSection(), {{"2", c.message}}}}));
+                                  {LanguageSection(), {{"File", c.file}}},
+                                  {"Error." + LanguageSection(),
+                                   {{"Default", c.message}, {"Caption", std::string(200, 'c')}}}}));
         LauncherRun run = ws.Run("s.ini", [](const MessageBoxInfo&) { return kIdOk; });
         EXPECT_TRUE(run.ended);
         EXPECT_EQ(run.exitCode, 0u);
@@ -530,7 +536,8 @@ TEST(Messages, LongMessagesAndUnknownInsertsStayBounded) {
         if (size_t at = begins.find("<file>"); at != std::string::npos) {
             begins.replace(at, 6, ws.Path("missing.exe"));
         }
-        EXPECT_LE(run.boxes[0].text.size(), 1023u);
+        EXPECT_LE(run.boxes[0].text.size(), c.longest);
+        EXPECT_EQ(run.boxes[0].caption, std::string(79, 'c'));
         EXPECT_EQ(run.boxes[0].text.substr(0, begins.size()), begins);
     }
 }
