@@ -593,6 +593,9 @@ TEST(Language, SectionOfTheUserLanguageAndItsErrorSectionAreUsed) {
 class Restart : public testing::Test {
   protected:
     void SetUp() override {
+        if (automation::GetEnv("QUOR_RESTART_PREFIX") != "1") {
+            GTEST_SKIP() << "only in a prefix of its own (QUOR_RESTART_PREFIX=1)";
+        }
         ASSERT_TRUE(automation::SetWineAppUnmanaged("endsession_probe.exe"));
         witness_ = automation::Process::Start("\"" + automation::ProgramDir() +
                                               "endsession_probe.exe\" --tag=witness --run=120");
