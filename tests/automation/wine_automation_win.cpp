@@ -1,9 +1,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <cstdlib>
-#include <cstring>
-#include <memory>
+#include <cwchar>
 
 #include "tests/automation/wine_automation.h"
 
