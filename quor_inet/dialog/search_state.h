@@ -1,0 +1,41 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "afx/cstring.h"
+
+class CInternetSearchDlg;
+class CWinThread;
+
+// The search settings and the search state shared by the dialog's thread and the crawl worker.
+// Each is one 32-bit value (or pointer) read anew at every use, so a change made on one thread
+// is seen whole by the other at its next read; there are no locks.
+
+// Settings, held for the library's whole life; they start at their defaults.
+extern std::atomic<int32_t> g_bAnyServer;  // 1: follow any server; 0: the start server only
+extern std::atomic<int32_t> g_bReadID3;    // 1: read tag and playing time of found MP3 files
+extern std::atomic<int32_t> g_nMaxLevel;   // crawl depth; the dialog's slider offers 0 to 8
+
+inline constexpr int32_t kDefaultAnyServer = 1;
+inline constexpr int32_t kDefaultReadID3 = 1;
+inline constexpr int32_t kDefaultMaxLevel = 2;
+
+// Where the settings live in the settings store.
+inline constexpr const char kSettingsSection[] = "Internet";
+inline constexpr const char kKeyUrl[] = "url";
+inline constexpr const char kKeyAnyServer[] = "AnyServer";
+inline constexpr const char kKeyReadID3[] = "ReadID3";
+inline constexpr const char kKeyMaxLevel[] = "MaxLevel";
+
+// The open search dialog; set when its window is created, never cleared.
+extern std::atomic<CInternetSearchDlg*> g_pSearchDlg;
+// Non-null exactly while a search runs: set by the dialog when it starts the worker, cleared by
+// the worker when it ends.
+extern std::atomic<CWinThread*> g_pSearchThread;
+// 1 asks the running worker (and the page fetch under it) to end.
+extern std::atomic<int32_t> g_bStopSearch;
+
+// The normalized start address of the latest search: made on first use, kept until the library
+// is unloaded, written by the dialog's thread only while no search runs.
+CString& g_strSearchUrl();
