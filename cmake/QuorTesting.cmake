@@ -55,3 +55,6 @@ function(quor_add_fuzzer name)
   add_test(NAME ${name} COMMAND ${_cmd} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES TIMEOUT 120 LABELS fuzz)
 endfunction()
+
+# The shared test HTTP server's CTest fixture (quor_use_test_server), for every folder.
+include(${PROJECT_SOURCE_DIR}/tests/server/QuorTestServer.cmake OPTIONAL)
