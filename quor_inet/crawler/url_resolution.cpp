@@ -42,9 +42,10 @@ void AppendCleaned(std::string_view raw, std::string& out) {
     }
 }
 
-constexpr std::string_view kKeptSchemes[] = {"http://", "ftp://", "gopher://",
-                                             // Its first nine characters only, as always.
-                                             std::string_view("GROPHER://", 9)};
+constexpr std::string_view kKeptSchemes[] = {
+    "http://", "ftp://", "gopher://",
+    // Only the first nine characters of this one are compared.
+    std::string_view("GROPHER://", 9)};
 constexpr std::string_view kWebHosts[] = {"www.", "www2.", "www3."};
 constexpr std::string_view kPageExtensions[] = {".htm", ".html", ".php", ".php3", ".php4", ".asp"};
 

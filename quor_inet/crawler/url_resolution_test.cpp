@@ -255,10 +255,4 @@ TEST(ClassifyReference, AskingAgainKeepsTheAnswer) {
     }
 }
 
-TEST(UrlText, ViewEndsAtTheFirstZeroByte) {
-    const CString text("ab\0cd", 5);
-    EXPECT_EQ(url_text::View(text), "ab");
-    EXPECT_EQ(url_text::View(CString()), "");
-}
-
 }  // namespace

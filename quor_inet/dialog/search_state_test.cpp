@@ -32,14 +32,6 @@ TEST(SearchState, DefaultsBeforeAnythingRan) {
     EXPECT_EQ(kAtLoad.thread, nullptr);
 }
 
-TEST(SearchState, SettingsKeys) {
-    EXPECT_STREQ(kSettingsSection, "Internet");
-    EXPECT_STREQ(kKeyUrl, "url");
-    EXPECT_STREQ(kKeyAnyServer, "AnyServer");
-    EXPECT_STREQ(kKeyReadID3, "ReadID3");
-    EXPECT_STREQ(kKeyMaxLevel, "MaxLevel");
-}
-
 TEST(SearchState, SearchUrlIsOneLastingString) {
     CString& url = g_strSearchUrl();
     EXPECT_TRUE(url.IsEmpty());
