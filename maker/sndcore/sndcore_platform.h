@@ -1,0 +1,17 @@
+#pragma once
+
+// The platform half of sndcore (sndcore_win.cpp, sndcore_native.cpp).
+
+#include <cstdint>
+#include <string>
+
+// Free bytes for the caller on the drive of that letter (see AL_CheckFreeSpace).
+bool SndFreeBytes(int driveLetter, uint64_t& freeBytesOut);
+// A handle >= 0 of the created file, or -1.
+int SndCreate(const char* path);
+// True when every byte was written.
+bool SndWrite(int handle, const void* buffer, uint32_t count);
+
+// The process environment as programs started later inherit it; null value removes.
+bool SndReadVariable(const char* name, std::string& valueOut);
+void SndSetVariable(const char* name, const char* value);

@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include "maker/sndcore/sndcore_platform.h"
+
+bool SndFreeBytes(int driveLetter, uint64_t& freeBytesOut) {
+    ULARGE_INTEGER available{};
+    if ((driveLetter >= 'A' && driveLetter <= 'Z') || (driveLetter >= 'a' && driveLetter <= 'z')) {
+        const char root[] = {char(driveLetter), ':', '\\', '\0'};
+        if (GetDiskFreeSpaceExA(root, &available, nullptr, nullptr)) {
+            freeBytesOut = available.QuadPart;
+            return true;
+        }
+    }
+    // A relative path's first character names no drive: the current one is meant.
+    if (GetDiskFreeSpaceExA(nullptr, &available, nullptr, nullptr)) {
+        freeBytesOut = available.QuadPart;
+        return true;
+    }
+    return false;
+}
+
+int SndCreate(const char* path) {
+    HFILE file = _lcreat(path, 0);
+    return file == HFILE_ERROR ? -1 : int(file);
+}
+
+bool SndWrite(int handle, const void* buffer, uint32_t count) {
+    UINT written = _lwrite(HFILE(handle), static_cast<LPCCH>(buffer), count);
+    return written != UINT(HFILE_ERROR) && written == count;
+}
+
+bool SndReadVariable(const char* name, std::string& valueOut) {
+    char buffer[64];
+    DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) {
+        return false;  // unset, or too long to be a byte count
+    }
+    valueOut.assign(buffer, n);
+    return true;
+}
+
+void SndSetVariable(const char* name, const char* value) {
+    SetEnvironmentVariableA(name, value);
+}
