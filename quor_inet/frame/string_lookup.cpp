@@ -1,0 +1,43 @@
+#include "quor_inet/frame/string_lookup.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "afx/cstring.h"
+#include "afx/exceptions.h"
+#include "quor_inet/frame/string_source.h"
+
+namespace {
+
+char g_szLookup[kLookupBufferSize];
+// Lookups come from the dialog's thread and the crawl worker; filling the buffer one at a
+// time keeps every text in it whole and terminated.
+std::mutex g_lookupMutex;
+
+}  // namespace
+
+const char* LoadResString(unsigned id) {
+    if (id == 0) {
+        return nullptr;
+    }
+    PrepareStringSource();
+    CString text;
+    try {
+        if (!text.LoadString(id)) {
+            return nullptr;
+        }
+    } catch (CException* e) {
+        e->Delete();
+        return nullptr;
+    } catch (...) {
+        return nullptr;  // out of memory in the chain itself
+    }
+    size_t length = std::strlen(text);
+    if (length > kLookupBufferSize - 1) {
+        length = kLookupBufferSize - 1;
+    }
+    std::lock_guard lock(g_lookupMutex);
+    std::memcpy(g_szLookup, static_cast<const char*>(text), length);
+    g_szLookup[length] = '\0';
+    return g_szLookup;
+}

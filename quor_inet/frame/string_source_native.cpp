@@ -1,0 +1,8 @@
+#include "quor_inet/frame/string_source.h"
+
+#include "quor_inet/resources/string_table.h"
+
+void PrepareStringSource() {
+    static const bool registered = (RegisterNativeStringTable(), true);
+    (void)registered;
+}

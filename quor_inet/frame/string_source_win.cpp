@@ -1,0 +1,3 @@
+#include "quor_inet/frame/string_source.h"
+
+void PrepareStringSource() {}

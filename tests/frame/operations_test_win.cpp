@@ -1,0 +1,110 @@
+// The two operations as a host calls them: any time, in any order, answering exactly 0 or 1.
+// A watcher answers whatever window they may put up (Cancel, No or OK), so no call can hang.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "quor_inet/include/quor_inet.h"
+#include "tests/automation/wine_automation.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class WindowWatcher {
+  public:
+    WindowWatcher() : m_thread([this] { Run(); }) {}
+    ~WindowWatcher() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+    }
+    std::vector<std::string> Answered() {
+        m_stop = true;
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_answered;
+    }
+
+  private:
+    void Run() {
+        automation::WindowFilter filter;
+        filter.className = automation::kDialogClass;
+        filter.processId = GetCurrentProcessId();
+        // Bounded: a minute at most, whatever the calls do.
+        for (int round = 0; round < 3000 && !m_stop; ++round) {
+            if (automation::Window w = automation::FindTopLevelWindow(filter)) {
+                automation::MessageBoxInfo box = automation::ReadMessageBox(w);
+                int button = box.no       ? automation::kIdNo
+                             : box.cancel ? automation::kIdCancel
+                                          : automation::kIdOk;
+                m_answered.push_back(automation::WindowText(w) + ": " + box.text);
+                automation::ClickButton(w, button, 2000);
+                automation::WaitForWindowGone(w, 2000);
+            }
+            Sleep(20);
+        }
+    }
+
+    std::atomic<bool> m_stop{false};
+    std::vector<std::string> m_answered;
+    std::thread m_thread;
+};
+
+std::atomic<int> g_progressCalls{0};
+
+int CountProgress(int done, int total, int userValue) {
+    (void)done;
+    (void)total;
+    (void)userValue;
+    ++g_progressCalls;
+    return 1;
+}
+
+// Port 9 on loopback has no server, so every request is refused at once.
+constexpr char kRefusedUrl[] = "http://127.0.0.1:9/song.mp3";
+
+TEST(Operations, DownloadFirstThenTheDialogEachAnswerZeroOrOne) {
+    const fs::path dir = fs::temp_directory_path() / "frame_operations_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string target = (dir / "song.mp3").string();
+
+    WindowWatcher watcher;
+    // Before any dialog has ever run.
+    int result = INet_Download(kRefusedUrl, target.c_str(), &CountProgress, 7);
+    EXPECT_EQ(result, 0) << "nothing could be fetched";
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(g_progressCalls, 0);
+
+    result = INet_Download("https://127.0.0.1:9/song.mp3", target.c_str(), nullptr, 0);
+    EXPECT_EQ(result, 0) << "only http is fetched";
+    EXPECT_FALSE(fs::exists(target));
+
+    CString chosen = "left alone";
+    for (const char* start : {static_cast<const char*>(nullptr), "", kRefusedUrl}) {
+        SCOPED_TRACE(start != nullptr ? start : "(null)");
+        result = INet_DoInternetDlg(start, 0xDEADBEEF, &chosen);
+        EXPECT_TRUE(result == 0 || result == 1) << result;
+        if (result == 0) {
+            EXPECT_STREQ(chosen, "left alone") << "a cancelled dialog leaves the result alone";
+        }
+    }
+
+    result = INet_Download(kRefusedUrl, target.c_str(), nullptr, 0);
+    EXPECT_EQ(result, 0);
+    for (const std::string& answered : watcher.Answered()) {
+        std::printf("answered %s\n", answered.c_str());
+    }
+    fs::remove_all(dir);
+}
+
+}  // namespace

@@ -1,0 +1,25 @@
+// Extra exports of the tests' build of quor_inet.dll (quor_inet_probe.dll): the same library
+// with the same resources, plus what tests need to see from inside it.
+#include <windows.h>
+
+#include "afx/resources.h"
+#include "quor_inet/frame/download_progress_dlg.h"
+#include "quor_inet/frame/string_lookup.h"
+
+extern "C" const char* QuorProbe_LoadResString(unsigned id) {
+    return LoadResString(id);
+}
+
+// The module of the library's own resource chain that holds the resource, or null.
+extern "C" void* QuorProbe_FindResourceModule(unsigned id, unsigned type) {
+    return AfxFindResourceHandle(MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(type));
+}
+
+extern "C" int QuorProbe_LastPercent() {
+    return s_nLastPercent;
+}
+
+// 0 until the progress window's object has been constructed.
+extern "C" unsigned QuorProbe_ProgressTemplate() {
+    return g_dlgDownloadProgress.TemplateId();
+}
