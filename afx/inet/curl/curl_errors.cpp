@@ -1,0 +1,44 @@
+#include "afx/inet/curl/curl_errors.h"
+
+#include "afx/inet/inet_constants.h"
+
+namespace afx::inet {
+
+uint32_t InternetErrorFromCurl(CURLcode code) {
+    switch (code) {
+        case CURLE_OK:
+            return 0;
+        case CURLE_COULDNT_CONNECT:
+            return ERROR_INTERNET_CANNOT_CONNECT;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return ERROR_INTERNET_NAME_NOT_RESOLVED;
+        case CURLE_OPERATION_TIMEDOUT:
+            return ERROR_INTERNET_TIMEOUT;
+        case CURLE_PARTIAL_FILE:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+            return ERROR_INTERNET_CONNECTION_ABORTED;
+        case CURLE_GOT_NOTHING:
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_UNSUPPORTED_PROTOCOL:  // an HTTP/0.9 answer among others
+        case CURLE_BAD_CONTENT_ENCODING:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+        case CURLE_URL_MALFORMAT:
+            return ERROR_INTERNET_INVALID_URL;
+        case CURLE_OUT_OF_MEMORY:
+            return kInternetErrorNotEnoughMemory;
+        case CURLE_ABORTED_BY_CALLBACK:
+        case CURLE_WRITE_ERROR:
+            return ERROR_INTERNET_OPERATION_CANCELLED;
+        case CURLE_UNKNOWN_OPTION:
+        case CURLE_BAD_FUNCTION_ARGUMENT:
+            return ERROR_INTERNET_INVALID_OPTION;
+        default:
+            return ERROR_INTERNET_INTERNAL_ERROR;
+    }
+}
+
+}  // namespace afx::inet

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+
+// Values as <wininet.h> numbers them. That header defines them as macros, so each group is
+// declared here only when it has not been included first.
+
+#ifndef INTERNET_FLAG_RELOAD
+inline constexpr uint32_t INTERNET_FLAG_TRANSFER_ASCII = 0x00000001;
+inline constexpr uint32_t INTERNET_FLAG_TRANSFER_BINARY = 0x00000002;
+inline constexpr uint32_t INTERNET_FLAG_NO_AUTO_REDIRECT = 0x00200000;
+inline constexpr uint32_t INTERNET_FLAG_KEEP_CONNECTION = 0x00400000;
+inline constexpr uint32_t INTERNET_FLAG_SECURE = 0x00800000;
+inline constexpr uint32_t INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000;
+inline constexpr uint32_t INTERNET_FLAG_EXISTING_CONNECT = 0x20000000;
+inline constexpr uint32_t INTERNET_FLAG_RELOAD = 0x80000000;
+#endif
+
+#ifndef INTERNET_OPEN_TYPE_PRECONFIG
+inline constexpr uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0;
+inline constexpr uint32_t INTERNET_OPEN_TYPE_DIRECT = 1;
+inline constexpr uint32_t INTERNET_OPEN_TYPE_PROXY = 3;
+#endif
+
+// The older names of the access types, which the class library uses.
+#ifndef PRE_CONFIG_INTERNET_ACCESS
+inline constexpr uint32_t PRE_CONFIG_INTERNET_ACCESS = INTERNET_OPEN_TYPE_PRECONFIG;
+inline constexpr uint32_t LOCAL_INTERNET_ACCESS = INTERNET_OPEN_TYPE_DIRECT;
+inline constexpr uint32_t CERN_PROXY_INTERNET_ACCESS = INTERNET_OPEN_TYPE_PROXY;
+#endif
+
+#ifndef INTERNET_OPTION_CONNECT_TIMEOUT
+inline constexpr uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2;
+inline constexpr uint32_t INTERNET_OPTION_SEND_TIMEOUT = 5;
+inline constexpr uint32_t INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
+#endif
+
+#ifndef ERROR_INTERNET_TIMEOUT
+inline constexpr uint32_t INTERNET_ERROR_BASE = 12000;
+inline constexpr uint32_t ERROR_INTERNET_OUT_OF_HANDLES = 12001;
+inline constexpr uint32_t ERROR_INTERNET_TIMEOUT = 12002;
+inline constexpr uint32_t ERROR_INTERNET_EXTENDED_ERROR = 12003;
+inline constexpr uint32_t ERROR_INTERNET_INTERNAL_ERROR = 12004;
+inline constexpr uint32_t ERROR_INTERNET_INVALID_URL = 12005;
+inline constexpr uint32_t ERROR_INTERNET_UNRECOGNIZED_SCHEME = 12006;
+inline constexpr uint32_t ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
+inline constexpr uint32_t ERROR_INTERNET_PROTOCOL_NOT_FOUND = 12008;
+inline constexpr uint32_t ERROR_INTERNET_INVALID_OPTION = 12009;
+inline constexpr uint32_t ERROR_INTERNET_SHUTDOWN = 12012;
+inline constexpr uint32_t ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
+inline constexpr uint32_t ERROR_INTERNET_INVALID_OPERATION = 12016;
+inline constexpr uint32_t ERROR_INTERNET_OPERATION_CANCELLED = 12017;
+inline constexpr uint32_t ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
+inline constexpr uint32_t ERROR_INTERNET_CANNOT_CONNECT = 12029;
+inline constexpr uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
+inline constexpr uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
+inline constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
+inline constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
+inline constexpr uint32_t ERROR_HTTP_INVALID_HEADER = 12153;
+inline constexpr uint32_t ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
+inline constexpr uint32_t ERROR_HTTP_REDIRECT_FAILED = 12156;
+#endif
+
+// Win32's code for an allocation that failed, as the Internet services report it.
+inline constexpr uint32_t kInternetErrorNotEnoughMemory = 8;

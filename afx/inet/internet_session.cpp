@@ -1,0 +1,322 @@
+#include "afx/inet/internet_session.h"
+
+#include <atomic>
+#include <climits>
+#include <mutex>
+
+#include "afx/inet/backend.h"
+#include "afx/inet/body_reader.h"
+#include "afx/inet/http_headers.h"
+#include "afx/parse_url.h"
+
+namespace afx::inet {
+
+namespace {
+
+std::atomic<uint64_t> g_requestsSent{0};
+std::atomic<uint64_t> g_bodyBytesRead{0};
+
+std::mutex g_connectedStateMutex;
+std::function<bool()> g_connectedState;
+
+}  // namespace
+
+constexpr int kMaxRedirects = 10;
+
+static const char* VerbName(int verb) {
+    static const char* const kVerbs[] = {"POST", "GET", "HEAD", "PUT", "LINK", "DELETE", "UNLINK"};
+    if (verb < CHttpConnection::HTTP_VERB_MIN || verb > CHttpConnection::HTTP_VERB_MAX) {
+        return nullptr;
+    }
+    return kVerbs[verb];
+}
+
+static bool IsRedirect(uint32_t status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+void CountRequestSent() {
+    g_requestsSent.fetch_add(1, std::memory_order_relaxed);
+}
+
+void CountBodyBytes(uint64_t count) {
+    g_bodyBytesRead.fetch_add(count, std::memory_order_relaxed);
+}
+
+}  // namespace afx::inet
+
+using afx::inet::BodyReader;
+using afx::inet::IsRedirect;
+using afx::inet::kMaxRedirects;
+using afx::inet::VerbName;
+
+CInternetSession::CInternetSession(const char* agent, uint32_t context, uint32_t accessType,
+                                   const char* proxyName, const char* proxyBypass, uint32_t flags)
+    : m_dwContext(context) {
+    afx::inet::SessionSettings settings;
+    settings.agent = agent != nullptr && *agent != '\0' ? agent : afx::inet::DefaultAgentName();
+    settings.accessType = accessType;
+    settings.proxyName = proxyName != nullptr ? proxyName : "";
+    settings.proxyBypass = proxyBypass != nullptr ? proxyBypass : "";
+    settings.flags = flags;
+    uint32_t error = 0;
+    std::unique_ptr<afx::inet::BackendSession> session =
+        afx::inet::OpenBackendSession(settings, error);
+    if (!session) {
+        AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR);
+    }
+    m_session = std::move(session);
+}
+
+CInternetSession::~CInternetSession() {
+    Close();
+}
+
+void CInternetSession::Close() {
+    m_session.reset();
+}
+
+bool CInternetSession::SetOption(uint32_t option, uint32_t value, uint32_t /*flags*/) {
+    return m_session && m_session->SetOption(option, value);
+}
+
+bool CInternetSession::QueryOption(uint32_t option, uint32_t& valueOut) const {
+    return m_session && m_session->QueryOption(option, valueOut);
+}
+
+CHttpConnection* CInternetSession::GetHttpConnection(const char* server, uint16_t port,
+                                                     const char* user, const char* password) {
+    if (!m_session || server == nullptr || *server == '\0') {
+        return nullptr;
+    }
+    if (port == INTERNET_INVALID_PORT_NUMBER) {
+        port = INTERNET_DEFAULT_HTTP_PORT;
+    }
+    uint32_t error = 0;
+    std::unique_ptr<afx::inet::BackendConnection> connection =
+        m_session->Connect(server, port, user, password, m_dwContext, error);
+    if (!connection) {
+        return nullptr;
+    }
+    return new CHttpConnection(std::move(connection), server, port, m_dwContext);
+}
+
+CStdioFile* CInternetSession::OpenURL(const char* url, uint32_t context, uint32_t flags,
+                                      const char* headers, uint32_t headersLength) {
+    if (!m_session) {
+        AfxThrowInternetException(context, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    uint32_t service = 0;
+    CString server;
+    CString object;
+    uint16_t port = 0;
+    if (!AfxParseURL(url, service, server, object, port)) {
+        AfxThrowInternetException(context, ERROR_INTERNET_INVALID_URL);
+    }
+    if (service != AFX_INET_SERVICE_HTTP) {
+        return nullptr;
+    }
+    const std::string extra = afx::inet::HeaderLines(headers, headersLength);
+    const uint32_t blockSize = BodyReader::kDefaultBufferSize;
+    // Redirections are followed here, hop by hop, so that each hop is fetched by ranges too.
+    const uint32_t requestFlags =
+        flags | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
+    for (int hop = 0;; ++hop) {
+        uint32_t error = 0;
+        std::shared_ptr<afx::inet::BackendConnection> connection =
+            m_session->Connect(server, port, nullptr, nullptr, context, error);
+        if (!connection) {
+            AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_CANNOT_CONNECT);
+        }
+        std::unique_ptr<afx::inet::BackendRequest> request = connection->OpenRequest(
+            "GET", object, nullptr, nullptr, nullptr, requestFlags, context, error);
+        if (!request) {
+            AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR);
+        }
+        afx::inet::CountRequestSent();
+        if (!request->Send(BodyReader::FirstBlockHeaders(blockSize, extra), nullptr, 0, error)) {
+            AfxThrowInternetException(context, error);
+        }
+        uint32_t status = 0;
+        std::string location;
+        if ((flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0 && hop < kMaxRedirects &&
+            request->QueryStatusCode(status) && IsRedirect(status) &&
+            request->QueryHeader("Location", location) && !location.empty()) {
+            std::string target = afx::inet::ResolveLocation(
+                server.operator const char*(), port, object.operator const char*(), location);
+            uint32_t nextService = 0;
+            CString nextServer;
+            CString nextObject;
+            uint16_t nextPort = 0;
+            // Only HTTP can be followed; anything else leaves the redirection as the answer.
+            if (AfxParseURL(target.c_str(), nextService, nextServer, nextObject, nextPort) &&
+                nextService == AFX_INET_SERVICE_HTTP) {
+                server = nextServer;
+                object = nextObject;
+                port = nextPort;
+                continue;
+            }
+        }
+        std::unique_ptr<BodyReader> reader = BodyReader::FromFirstBlock(
+            connection, std::move(request), object.operator const char*(), extra, requestFlags,
+            context, blockSize);
+        auto* file = new CHttpFile(std::move(connection), nullptr, "GET", object, context);
+        file->Attach(std::move(reader));
+        return file;
+    }
+}
+
+CHttpConnection::CHttpConnection(std::shared_ptr<afx::inet::BackendConnection> connection,
+                                 const char* server, uint16_t port, uint32_t context)
+    : m_connection(std::move(connection)),
+      m_strServerName(server),
+      m_nPort(port),
+      m_dwContext(context) {}
+
+CHttpConnection::~CHttpConnection() {
+    Close();
+}
+
+void CHttpConnection::Close() {
+    m_connection.reset();
+}
+
+CHttpFile* CHttpConnection::OpenRequest(int verb, const char* object, const char* referer,
+                                        uint32_t context, const char** acceptTypes,
+                                        const char* version, uint32_t flags) {
+    const char* name = VerbName(verb);
+    if (name == nullptr) {
+        return nullptr;
+    }
+    return OpenRequest(name, object, referer, context, acceptTypes, version, flags);
+}
+
+CHttpFile* CHttpConnection::OpenRequest(const char* verb, const char* object, const char* referer,
+                                        uint32_t context, const char** acceptTypes,
+                                        const char* version, uint32_t flags) {
+    if (!m_connection || verb == nullptr || *verb == '\0') {
+        return nullptr;
+    }
+    if (object == nullptr || *object == '\0') {
+        object = "/";
+    }
+    uint32_t error = 0;
+    std::unique_ptr<afx::inet::BackendRequest> request = m_connection->OpenRequest(
+        verb, object, referer, acceptTypes, version, flags, context, error);
+    if (!request) {
+        return nullptr;
+    }
+    return new CHttpFile(m_connection, std::move(request), verb, object, context);
+}
+
+CInternetFile::CInternetFile(uint32_t context) : m_dwContext(context) {}
+
+CInternetFile::~CInternetFile() {
+    Close();
+}
+
+void CInternetFile::Attach(std::unique_ptr<BodyReader> reader) {
+    m_reader = std::move(reader);
+}
+
+unsigned CInternetFile::Read(void* buffer, unsigned count) {
+    if (!m_reader) {
+        AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    if (count == 0) {
+        return 0;
+    }
+    return m_reader->Read(buffer, count);
+}
+
+long CInternetFile::Seek(long offset, unsigned from) {
+    if (!m_reader) {
+        AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    int64_t position = m_reader->Seek(offset, from);
+    if (position > LONG_MAX) {
+        AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INVALID_OPERATION);
+    }
+    return static_cast<long>(position);
+}
+
+uint32_t CInternetFile::GetLength() const {
+    if (!m_reader) {
+        AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    return m_reader->Available();
+}
+
+bool CInternetFile::SetReadBufferSize(unsigned size) {
+    return m_reader && m_reader->SetBufferSize(size);
+}
+
+unsigned CInternetFile::GetReadBufferSize() const {
+    return m_reader ? m_reader->BufferSize() : 0;
+}
+
+void CInternetFile::Close() {
+    if (m_reader) {
+        m_reader->Close();
+    }
+}
+
+CHttpFile::CHttpFile(std::shared_ptr<afx::inet::BackendConnection> connection,
+                     std::unique_ptr<afx::inet::BackendRequest> request, const char* verb,
+                     const char* object, uint32_t context)
+    : CInternetFile(context), m_strVerb(verb), m_strObject(object) {
+    if (request) {
+        Attach(std::make_unique<BodyReader>(std::move(connection), std::move(request), context));
+    }
+}
+
+int CHttpFile::AddRequestHeaders(const char* headers, uint32_t headersLength) {
+    if (Reader() == nullptr) {
+        return 0;
+    }
+    Reader()->AddHeaders(afx::inet::HeaderLines(headers, headersLength));
+    return 1;
+}
+
+int CHttpFile::SendRequest(const char* headers, uint32_t headersLength, const void* optional,
+                           uint32_t optionalLength) {
+    if (Reader() == nullptr) {
+        AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    Reader()->Send(afx::inet::HeaderLines(headers, headersLength), optional, optionalLength);
+    return 1;
+}
+
+int CHttpFile::QueryInfoStatusCode(uint32_t& statusOut) const {
+    return Reader() != nullptr && Reader()->StatusCode(statusOut) ? 1 : 0;
+}
+
+int CHttpFile::QueryInfo(const char* headerName, CString& valueOut) const {
+    std::string value;
+    if (Reader() == nullptr || headerName == nullptr || !Reader()->Header(headerName, value)) {
+        return 0;
+    }
+    valueOut = CString(value.data(), static_cast<int>(value.size()));
+    return 1;
+}
+
+bool AfxInternetGetConnectedState() {
+    std::function<bool()> state;
+    {
+        std::lock_guard lock(afx::inet::g_connectedStateMutex);
+        state = afx::inet::g_connectedState;
+    }
+    return state ? state() : afx::inet::PlatformConnectedState();
+}
+
+void AfxSetConnectedStateForTesting(std::function<bool()> state) {
+    std::lock_guard lock(afx::inet::g_connectedStateMutex);
+    afx::inet::g_connectedState = std::move(state);
+}
+
+InternetCounters AfxGetInternetCounters() {
+    InternetCounters c;
+    c.requestsSent = afx::inet::g_requestsSent.load(std::memory_order_relaxed);
+    c.bodyBytesRead = afx::inet::g_bodyBytesRead.load(std::memory_order_relaxed);
+    return c;
+}

@@ -1,0 +1,209 @@
+#pragma once
+// The class library's Internet session classes over HTTP: a session, a connection to one
+// server, a request whose response is read as a file. Only HTTP is spoken; redirections are
+// followed by OpenURL only.
+//
+// Ownership is the caller's: every object handed out is closed and deleted by whoever asked
+// for it, in any order (a file may outlive its connection and its session).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "afx/cstring.h"
+#include "afx/inet/file.h"
+#include "afx/inet/inet_constants.h"
+#include "afx/inet/internet_exception.h"
+#include "afx/parse_url.h"
+
+namespace afx::inet {
+class BackendSession;
+class BackendConnection;
+class BackendRequest;
+class BodyReader;
+}  // namespace afx::inet
+
+class CHttpConnection;
+class CHttpFile;
+
+class CInternetSession {
+  public:
+    // agent: the user agent; null sends the host program's name (its file name without
+    // extension) on Windows and "quor_inet" elsewhere. Preconfigured access uses the system's
+    // proxy settings (on Windows the Internet options, elsewhere the usual proxy environment
+    // variables); LOCAL_INTERNET_ACCESS uses none; CERN_PROXY_INTERNET_ACCESS uses proxyName
+    // except for the hosts in proxyBypass. Throws CInternetException* when no session can be
+    // made.
+    explicit CInternetSession(const char* agent = nullptr, uint32_t context = 1,
+                              uint32_t accessType = PRE_CONFIG_INTERNET_ACCESS,
+                              const char* proxyName = nullptr, const char* proxyBypass = nullptr,
+                              uint32_t flags = 0);
+    virtual ~CInternetSession();  // Close()
+    CInternetSession(const CInternetSession&) = delete;
+    CInternetSession& operator=(const CInternetSession&) = delete;
+
+    // A connection to server:port; nothing is sent yet. Null on failure (nothing thrown).
+    CHttpConnection* GetHttpConnection(const char* server,
+                                       uint16_t port = INTERNET_DEFAULT_HTTP_PORT,
+                                       const char* user = nullptr, const char* password = nullptr);
+
+    // Opens an http:// URL for reading and sends its request; the response's body is the
+    // file (whatever its status). Redirections are followed (at most 10) unless flags has
+    // INTERNET_FLAG_NO_AUTO_REDIRECT. Only what is read is transferred: the resource is
+    // fetched in ranged blocks of the file's read buffer size, and Seek moves freely; a server
+    // that ignores ranges is read as one stream. headers: more request header lines (CR LF
+    // ended), headersLength -1 or 0 for a zero-terminated text.
+    // Returns null for a URL of any other scheme (https, ftp, file, ...), without traffic.
+    // Throws CInternetException* when the text is no URL (12005) or the request fails.
+    CStdioFile* OpenURL(const char* url, uint32_t context = 1,
+                        uint32_t flags = INTERNET_FLAG_TRANSFER_ASCII,
+                        const char* headers = nullptr, uint32_t headersLength = 0);
+
+    // Time-outs in milliseconds: INTERNET_OPTION_CONNECT_TIMEOUT (default 60 s),
+    // INTERNET_OPTION_RECEIVE_TIMEOUT (default 30 s: a wait for data longer than this fails with
+    // 12002), INTERNET_OPTION_SEND_TIMEOUT. They apply to connections made afterwards.
+    bool SetOption(uint32_t option, uint32_t value, uint32_t flags = 0);
+    bool QueryOption(uint32_t option, uint32_t& valueOut) const;
+
+    uint32_t GetContext() const { return m_dwContext; }
+    // Releases the session; connections and files made from it stay usable until closed.
+    virtual void Close();
+
+  private:
+    friend class CHttpConnection;
+    uint32_t m_dwContext;
+    std::shared_ptr<afx::inet::BackendSession> m_session;
+};
+
+class CHttpConnection {
+  public:
+    enum {
+        HTTP_VERB_MIN = 0,
+        HTTP_VERB_POST = 0,
+        HTTP_VERB_GET = 1,
+        HTTP_VERB_HEAD = 2,
+        HTTP_VERB_PUT = 3,
+        HTTP_VERB_LINK = 4,
+        HTTP_VERB_DELETE = 5,
+        HTTP_VERB_UNLINK = 6,
+        HTTP_VERB_MAX = 6,
+    };
+
+    virtual ~CHttpConnection();  // Close()
+    CHttpConnection(const CHttpConnection&) = delete;
+    CHttpConnection& operator=(const CHttpConnection&) = delete;
+
+    // A request for object ("/path?query") on this connection; nothing is sent until
+    // CHttpFile::SendRequest. Requests of one session share its open connections to the
+    // server. Redirections are never followed. Null on failure (an unknown verb among them).
+    CHttpFile* OpenRequest(int verb, const char* object, const char* referer = nullptr,
+                           uint32_t context = 1, const char** acceptTypes = nullptr,
+                           const char* version = nullptr,
+                           uint32_t flags = INTERNET_FLAG_EXISTING_CONNECT |
+                                            INTERNET_FLAG_NO_AUTO_REDIRECT);
+    CHttpFile* OpenRequest(const char* verb, const char* object, const char* referer = nullptr,
+                           uint32_t context = 1, const char** acceptTypes = nullptr,
+                           const char* version = nullptr,
+                           uint32_t flags = INTERNET_FLAG_EXISTING_CONNECT |
+                                            INTERNET_FLAG_NO_AUTO_REDIRECT);
+
+    const CString& GetServerName() const { return m_strServerName; }
+    uint16_t GetPort() const { return m_nPort; }
+    virtual void Close();
+
+  private:
+    friend class CInternetSession;
+    CHttpConnection(std::shared_ptr<afx::inet::BackendConnection> connection, const char* server,
+                    uint16_t port, uint32_t context);
+
+    std::shared_ptr<afx::inet::BackendConnection> m_connection;
+    CString m_strServerName;
+    uint16_t m_nPort;
+    uint32_t m_dwContext;
+};
+
+// A remote file: the body of one response, read from its start.
+class CInternetFile : public CStdioFile {
+  public:
+    ~CInternetFile() override;  // Close()
+
+    // Reads up to count bytes, waiting until they are there or the body ends; 0 at the end.
+    // Throws CInternetException* when the transfer fails, a body that ends before its
+    // announced length among them (12030).
+    unsigned Read(void* buffer, unsigned count) override;
+
+    // Returns the new position. The end is the size the response announced (Content-Length,
+    // or the total of Content-Range); nothing of the body is transferred to find it, and
+    // without an announced size a seek from the end throws CInternetException* (12016).
+    // A request's file can move forward (the bytes between are read and dropped) and back
+    // within the last kHistoryBytes read; further back throws (12016). A file of OpenURL can
+    // move anywhere. A negative position throws (12016).
+    long Seek(long offset, unsigned from) override;
+
+    // The bytes that can be read at once: waits until at least one is there or the body ends.
+    uint32_t GetLength() const override;
+
+    // The size of the read buffer: how far the transfer may run ahead of the reader, and the
+    // block size of a file from OpenURL. 0 restores the default (16 KiB). False for more
+    // than 16 MiB.
+    bool SetReadBufferSize(unsigned size);
+    unsigned GetReadBufferSize() const;
+
+    void Close() override;
+
+    static constexpr unsigned kDefaultReadBufferSize = 16384;
+    static constexpr unsigned kHistoryBytes = 4096;
+
+  protected:
+    explicit CInternetFile(uint32_t context);
+    void Attach(std::unique_ptr<afx::inet::BodyReader> reader);
+    afx::inet::BodyReader* Reader() const { return m_reader.get(); }
+
+    uint32_t m_dwContext;
+
+  private:
+    std::unique_ptr<afx::inet::BodyReader> m_reader;
+};
+
+class CHttpFile : public CInternetFile {
+  public:
+    // Sends the request with more header lines (CR LF ended; headersLength -1 or 0 for a
+    // zero-terminated text) and a body, and waits for the response head. Returns non-zero.
+    // Throws CInternetException* when it cannot be sent or answered (12029 cannot connect,
+    // 12007 unknown name, 12002 time-out, 12152 not an HTTP response, ...). The status is not
+    // examined: an error page or a redirection is the body to read.
+    int SendRequest(const char* headers = nullptr, uint32_t headersLength = 0,
+                    const void* optional = nullptr, uint32_t optionalLength = 0);
+    // Adds header lines before SendRequest.
+    int AddRequestHeaders(const char* headers, uint32_t headersLength = 0);
+
+    // The response's status code; false before a response.
+    int QueryInfoStatusCode(uint32_t& statusOut) const;
+    // The value of a response header by name; false when there is none.
+    int QueryInfo(const char* headerName, CString& valueOut) const;
+
+  private:
+    friend class CHttpConnection;
+    friend class CInternetSession;
+    CHttpFile(std::shared_ptr<afx::inet::BackendConnection> connection,
+              std::unique_ptr<afx::inet::BackendRequest> request, const char* verb,
+              const char* object, uint32_t context);
+
+    CString m_strVerb;
+    CString m_strObject;
+};
+
+// Whether the machine has a connection to the Internet (Windows: InternetGetConnectedState;
+// elsewhere always true), unless a test has put its own answer in place.
+bool AfxInternetGetConnectedState();
+// Replaces the answer of AfxInternetGetConnectedState on every thread; an empty function
+// restores the platform's.
+void AfxSetConnectedStateForTesting(std::function<bool()> state);
+
+// What the Internet classes of this process have done, for tests.
+struct InternetCounters {
+    uint64_t requestsSent = 0;   // requests handed to the network, ranged blocks included
+    uint64_t bodyBytesRead = 0;  // response body bytes received from the network
+};
+InternetCounters AfxGetInternetCounters();

@@ -1,0 +1,267 @@
+// The Internet classes over WinINet: a session handle (InternetOpen), a connection handle per
+// server (InternetConnect, which connects lazily; WinINet keeps and shares the sockets), one
+// request handle per request. Each handle keeps its parent alive until it is closed itself.
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "afx/inet/backend.h"
+#include "afx/inet/inet_constants.h"
+
+namespace afx::inet {
+
+namespace {
+
+// Owns one HINTERNET; parents are held by the children that need them.
+class Handle {
+  public:
+    explicit Handle(HINTERNET h) : h_(h) {}
+    ~Handle() {
+        if (h_ != nullptr) {
+            InternetCloseHandle(h_);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HINTERNET get() const { return h_; }
+
+  private:
+    HINTERNET h_;
+};
+
+uint32_t LastError() {
+    DWORD e = GetLastError();
+    return e != 0 ? static_cast<uint32_t>(e) : ERROR_INTERNET_INTERNAL_ERROR;
+}
+
+// An option's handle-level value: the timeouts are DWORD milliseconds.
+bool IsTimeoutOption(uint32_t option) {
+    return option == INTERNET_OPTION_CONNECT_TIMEOUT || option == INTERNET_OPTION_SEND_TIMEOUT ||
+           option == INTERNET_OPTION_RECEIVE_TIMEOUT;
+}
+
+class WinInetRequest : public BackendRequest {
+  public:
+    WinInetRequest(std::shared_ptr<Handle> connection, HINTERNET request)
+        : connection_(std::move(connection)), request_(request) {}
+
+    bool AddHeaders(std::string_view headers, uint32_t& errorOut) override {
+        if (headers.empty()) {
+            return true;
+        }
+        if (!HttpAddRequestHeadersA(request_.get(), headers.data(),
+                                    static_cast<DWORD>(headers.size()),
+                                    HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
+            errorOut = LastError();
+            return false;
+        }
+        return true;
+    }
+
+    bool Send(std::string_view headers, const void* body, size_t bodyLength,
+              uint32_t& errorOut) override {
+        BOOL ok = HttpSendRequestA(request_.get(), headers.empty() ? nullptr : headers.data(),
+                                   static_cast<DWORD>(headers.size()), const_cast<void*>(body),
+                                   static_cast<DWORD>(body != nullptr ? bodyLength : 0));
+        if (!ok) {
+            errorOut = LastError();
+            return false;
+        }
+        return true;
+    }
+
+    bool QueryStatusCode(uint32_t& statusOut) override {
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        if (!HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
+                            &status, &size, nullptr)) {
+            return false;
+        }
+        statusOut = status;
+        return true;
+    }
+
+    bool QueryHeader(const char* name, std::string& valueOut) override {
+        if (name == nullptr || *name == '\0') {
+            return false;
+        }
+        // HTTP_QUERY_CUSTOM takes the header's name in the buffer and returns its value there.
+        const size_t nameSize = strlen(name) + 1;
+        std::vector<char> buffer(std::max<size_t>(nameSize, 256));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            memcpy(buffer.data(), name, nameSize);
+            DWORD size = static_cast<DWORD>(buffer.size());
+            if (HttpQueryInfoA(request_.get(), HTTP_QUERY_CUSTOM, buffer.data(), &size, nullptr)) {
+                valueOut.assign(buffer.data(), std::min<size_t>(size, buffer.size()));
+                return true;
+            }
+            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+                return false;
+            }
+            buffer.resize(std::max<size_t>(size_t(size) + 1, nameSize));
+        }
+        return false;
+    }
+
+    bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) override {
+        DWORD n = 0;
+        if (!InternetReadFile(request_.get(), buffer, count, &n)) {
+            errorOut = LastError();
+            return false;
+        }
+        readOut = n;
+        return true;
+    }
+
+    bool QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) override {
+        DWORD n = 0;
+        if (!InternetQueryDataAvailable(request_.get(), &n, 0, 0)) {
+            errorOut = LastError();
+            return false;
+        }
+        availableOut = n;
+        return true;
+    }
+
+    // WinINet sizes its own buffers.
+    void SetBufferSize(uint32_t) override {}
+
+  private:
+    std::shared_ptr<Handle> connection_;  // declared first: closed after the request
+    Handle request_;
+};
+
+class WinInetConnection : public BackendConnection {
+  public:
+    WinInetConnection(std::shared_ptr<Handle> session, HINTERNET connection)
+        : session_(std::move(session)), connection_(std::make_shared<Handle>(connection)) {}
+
+    std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
+                                                const char* referer, const char** acceptTypes,
+                                                const char* version, uint32_t flags,
+                                                uint32_t context, uint32_t& errorOut) override {
+        // The platform's URL cache would only keep copies of what the caller reads itself.
+        flags |= INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD;
+        HINTERNET request = HttpOpenRequestA(connection_->get(), verb, object, version, referer,
+                                             acceptTypes, flags, context);
+        if (request == nullptr) {
+            errorOut = LastError();
+            return nullptr;
+        }
+        return std::make_unique<WinInetRequest>(connection_, request);
+    }
+
+  private:
+    std::shared_ptr<Handle> session_;
+    std::shared_ptr<Handle> connection_;
+};
+
+// Connection handles keep the session handle alive through this holder.
+class WinInetSession : public BackendSession {
+  public:
+    explicit WinInetSession(HINTERNET session) : session_(std::make_shared<Handle>(session)) {}
+
+    std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port, const char* user,
+                                               const char* password, uint32_t context,
+                                               uint32_t& errorOut) override {
+        HINTERNET connection = InternetConnectA(session_->get(), server, port, user, password,
+                                                INTERNET_SERVICE_HTTP, 0, context);
+        if (connection == nullptr) {
+            errorOut = LastError();
+            return nullptr;
+        }
+        return std::make_unique<WinInetConnection>(session_, connection);
+    }
+
+    bool SetOption(uint32_t option, uint32_t value) override {
+        if (!IsTimeoutOption(option)) {
+            return false;
+        }
+        DWORD v = value;
+        return InternetSetOptionA(session_->get(), option, &v, sizeof v) != FALSE;
+    }
+
+    bool QueryOption(uint32_t option, uint32_t& valueOut) override {
+        if (!IsTimeoutOption(option)) {
+            return false;
+        }
+        DWORD v = 0;
+        DWORD size = sizeof v;
+        if (!InternetQueryOptionA(session_->get(), option, &v, &size)) {
+            return false;
+        }
+        valueOut = v;
+        return true;
+    }
+
+  private:
+    std::shared_ptr<Handle> session_;
+};
+
+}  // namespace
+
+std::unique_ptr<BackendSession> OpenBackendSession(const SessionSettings& settings,
+                                                   uint32_t& errorOut) {
+    HINTERNET session = InternetOpenA(
+        settings.agent.c_str(), settings.accessType,
+        settings.proxyName.empty() ? nullptr : settings.proxyName.c_str(),
+        settings.proxyBypass.empty() ? nullptr : settings.proxyBypass.c_str(), settings.flags);
+    if (session == nullptr) {
+        errorOut = LastError();
+        return nullptr;
+    }
+    return std::make_unique<WinInetSession>(session);
+}
+
+std::string DefaultAgentName() {
+    // The host program's file name without its extension, as the class library names an
+    // application by default.
+    char path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string name(path, n < MAX_PATH ? n : MAX_PATH);
+    size_t slash = name.find_last_of("\\/:");
+    if (slash != std::string::npos) {
+        name.erase(0, slash + 1);
+    }
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.erase(dot);
+    }
+    return name.empty() ? std::string("quor_inet") : name;
+}
+
+bool PlatformConnectedState() {
+    DWORD flags = 0;
+    return InternetGetConnectedState(&flags, 0) != FALSE;
+}
+
+bool PlatformErrorMessage(uint32_t error, char* buffer, unsigned maxLength) {
+    if (buffer == nullptr || maxLength == 0) {
+        return false;
+    }
+    HMODULE wininet = GetModuleHandleA("wininet.dll");
+    char* text = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                                 FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             wininet, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    if (n == 0 || text == nullptr) {
+        return false;
+    }
+    // Message texts end in a line break, which a message box would show as an empty line.
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) {
+        --n;
+    }
+    if (n >= maxLength) {
+        n = maxLength - 1;
+    }
+    memcpy(buffer, text, n);
+    buffer[n] = '\0';
+    LocalFree(text);
+    return n > 0;
+}
+
+}  // namespace afx::inet
