@@ -1,16 +1,15 @@
-// The settings store as a text file: "[section]" lines, then "key=sz:text" or
-// "key=dword:number" lines. Backslash, carriage return and line feed in a text are written
-// as \\, \r and \n.
+// The settings store natively: one text file per store (prof_file.h), rewritten whole on
+// every change.
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
-#include <sstream>
 #include <string>
-#include <vector>
 
+#include "maker/quor_prof/prof_file.h"
 #include "maker/quor_prof/quor_prof_store.h"
 
 namespace fs = std::filesystem;
@@ -19,48 +18,8 @@ namespace {
 
 std::mutex g_mutex;
 
-struct Entry {
-    std::string key;
-    std::string value;  // as stored: "sz:..." or "dword:..."
-};
-struct Section {
-    std::string name;
-    std::vector<Entry> entries;
-};
-using Store = std::vector<Section>;
-
-const char kText[] = "sz:";
-const char kNumber[] = "dword:";
-
-bool SameName(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = char(y - 'A' + 'a');
-        if (x != y) {
-            return false;
-        }
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
-// Names that the file's syntax cannot hold are refused.
-bool FitsTheFile(const char* section, const char* key) {
-    for (const char* p = section; *p != '\0'; ++p) {
-        if (*p == ']' || *p == '\n' || *p == '\r') {
-            return false;
-        }
-    }
-    for (const char* p = key; *p != '\0'; ++p) {
-        if (*p == '=' || *p == '\n' || *p == '\r') {
-            return false;
-        }
-    }
-    return *key != '[' && *key != ' ';
-}
+constexpr std::string_view kText = "sz:";
+constexpr std::string_view kNumber = "dword:";
 
 fs::path StorePath(bool perUser) {
     const char* explicitFile = std::getenv(perUser ? "QUOR_PROF_FILE" : "QUOR_PROF_MACHINE_FILE");
@@ -77,24 +36,13 @@ fs::path StorePath(bool perUser) {
     return fs::path(home != nullptr ? home : ".") / ".config" / "quor" / "quor_prof.ini";
 }
 
-Store Load(const fs::path& path) {
-    Store store;
+ProfFile Load(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            store.push_back({line.substr(1, line.size() - 2), {}});
-        } else if (size_t eq = line.find('='); eq != std::string::npos && !store.empty()) {
-            store.back().entries.push_back({line.substr(0, eq), line.substr(eq + 1)});
-        }
-    }
-    return store;
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ParseProfFile(text);
 }
 
-bool Save(const fs::path& path, const Store& store) {
+bool Save(const fs::path& path, const ProfFile& file) {
     std::error_code error;
     if (path.has_parent_path()) {
         fs::create_directories(path.parent_path(), error);
@@ -103,12 +51,7 @@ bool Save(const fs::path& path, const Store& store) {
     temporary += ".tmp" + std::to_string(getpid());
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        for (const Section& section : store) {
-            out << '[' << section.name << "]\n";
-            for (const Entry& entry : section.entries) {
-                out << entry.key << '=' << entry.value << '\n';
-            }
-        }
+        out << FormatProfFile(file);
         out.flush();
         if (!out) {
             fs::remove(temporary, error);
@@ -124,112 +67,51 @@ bool Save(const fs::path& path, const Store& store) {
     return true;
 }
 
-const std::string* Find(const Store& store, const char* section, const char* key) {
-    for (const Section& s : store) {
-        if (SameName(s.name, section)) {
-            for (const Entry& e : s.entries) {
-                if (SameName(e.key, key)) {
-                    return &e.value;
-                }
-            }
-        }
-    }
-    return nullptr;
-}
-
 bool Put(bool perUser, const char* section, const char* key, std::string value) {
-    if (!FitsTheFile(section, key)) {
+    if (!ProfNamesFit(section, key)) {
         return false;
     }
     std::lock_guard lock(g_mutex);
     const fs::path path = StorePath(perUser);
-    Store store = Load(path);
-    Section* target = nullptr;
-    for (Section& s : store) {
-        if (SameName(s.name, section)) {
-            target = &s;
-            break;
-        }
-    }
-    if (target == nullptr) {
-        store.push_back({section, {}});
-        target = &store.back();
-    }
-    for (Entry& e : target->entries) {
-        if (SameName(e.key, key)) {
-            e.value = std::move(value);
-            return Save(path, store);
-        }
-    }
-    target->entries.push_back({key, std::move(value)});
-    return Save(path, store);
+    ProfFile file = Load(path);
+    SetProfValue(file, section, key, std::move(value));
+    return Save(path, file);
 }
 
-bool Get(bool perUser, const char* section, const char* key, std::string& valueOut) {
+// The stored value after its type's prefix; false when missing or of the other type.
+bool Get(bool perUser, const char* section, const char* key, std::string_view type,
+         std::string& valueOut) {
     std::lock_guard lock(g_mutex);
-    const Store store = Load(StorePath(perUser));
-    const std::string* found = Find(store, section, key);
-    if (found == nullptr) {
+    const ProfFile file = Load(StorePath(perUser));
+    const std::string* found = FindProfValue(file, section, key);
+    if (found == nullptr || found->compare(0, type.size(), type) != 0) {
         return false;
     }
-    valueOut = *found;
+    valueOut = found->substr(type.size());
     return true;
-}
-
-std::string Escape(const char* text) {
-    std::string out;
-    for (const char* p = text; *p != '\0'; ++p) {
-        switch (*p) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            default:
-                out += *p;
-        }
-    }
-    return out;
-}
-
-std::string Unescape(const std::string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            char next = text[++i];
-            out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
 }
 
 }  // namespace
 
 bool ProfReadString(bool perUser, const char* section, const char* key, CString& valueOut) {
     std::string stored;
-    if (!Get(perUser, section, key, stored) || stored.rfind(kText, 0) != 0) {
+    if (!Get(perUser, section, key, kText, stored)) {
         return false;
     }
-    const std::string text = Unescape(stored.substr(sizeof kText - 1));
+    const std::string text = UnescapeProfText(stored);
     valueOut = CString(text.c_str(), int(text.size()));
     return true;
 }
 
 bool ProfReadNumber(bool perUser, const char* section, const char* key, uint32_t& valueOut) {
-    std::string stored;
-    if (!Get(perUser, section, key, stored) || stored.rfind(kNumber, 0) != 0) {
+    std::string digits;
+    if (!Get(perUser, section, key, kNumber, digits) || digits.empty() || digits[0] < '0' ||
+        digits[0] > '9') {
         return false;
     }
-    const std::string digits = stored.substr(sizeof kNumber - 1);
     char* end = nullptr;
     unsigned long long number = std::strtoull(digits.c_str(), &end, 10);
-    if (digits.empty() || digits[0] == '-' || *end != '\0' || number > 0xFFFFFFFFull) {
+    if (*end != '\0' || number > 0xFFFFFFFFull) {
         return false;
     }
     valueOut = uint32_t(number);
@@ -237,9 +119,9 @@ bool ProfReadNumber(bool perUser, const char* section, const char* key, uint32_t
 }
 
 bool ProfWriteString(bool perUser, const char* section, const char* key, const char* value) {
-    return Put(perUser, section, key, kText + Escape(value));
+    return Put(perUser, section, key, std::string(kText) + EscapeProfText(value));
 }
 
 bool ProfWriteNumber(bool perUser, const char* section, const char* key, uint32_t value) {
-    return Put(perUser, section, key, kNumber + std::to_string(value));
+    return Put(perUser, section, key, std::string(kNumber) + std::to_string(value));
 }
