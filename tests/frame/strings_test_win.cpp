@@ -477,12 +477,6 @@ TEST_F(Probe, NoTextForZeroAndIdsNobodyDefines) {
     EXPECT_EQ(LoadResString(IDD_INTERNET_SEARCH), nullptr);
 }
 
-TEST_F(Probe, EnglishConnectPromptExactly) {
-    const char* text = LoadResString(IDS_CONNECT_PROMPT);
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, "Please connect to Internet and press OK !");
-}
-
 TEST_F(Probe, OneBufferForEveryLookup) {
     const char* first = LoadResString(IDS_STOP);
     ASSERT_NE(first, nullptr);
