@@ -26,6 +26,20 @@ std::optional<uint64_t> AnnouncedLength(BackendRequest& request) {
     return ParseContentLength(value);
 }
 
+// Reads a response that should have nothing (or a short page) left to its end, so that its
+// connection can be used again; a longer rest is left to the closing of the request.
+void DrainShortPage(BackendRequest& request) {
+    uint8_t scratch[1024];
+    for (int reads = 0; reads < 4; ++reads) {
+        uint32_t n = 0;
+        uint32_t error = 0;
+        if (!request.Read(scratch, sizeof scratch, n, error) || n == 0) {
+            return;
+        }
+        CountBodyBytes(n);
+    }
+}
+
 }  // namespace
 
 BodyReader::BodyReader(std::shared_ptr<BackendConnection> connection, uint32_t context)
@@ -109,6 +123,7 @@ void BodyReader::Adopt(std::unique_ptr<BackendRequest> sent, uint64_t requestedS
         size_ = range->total;
         blockStart_ = requestedStart;
         block_.clear();
+        DrainShortPage(*sent);
         return;
     }
     if (status != kStatusPartialContent) {
@@ -143,12 +158,7 @@ void BodyReader::Adopt(std::unique_ptr<BackendRequest> sent, uint64_t requestedS
         filled += n;
     }
     // Read on to the end of the response so that its connection can serve the next block.
-    uint8_t probe[256];
-    uint32_t n = 0;
-    uint32_t error = 0;
-    if (sent->Read(probe, sizeof probe, n, error) && n > 0) {
-        CountBodyBytes(n);
-    }
+    DrainShortPage(*sent);
     if (!range->total && block_.size() < bufferSize_) {
         size_ = blockStart_ + block_.size();  // a short block of an unknown total is the last
     }

@@ -110,6 +110,7 @@ class CHttpConnection {
 
     const CString& GetServerName() const { return m_strServerName; }
     uint16_t GetPort() const { return m_nPort; }
+    uint32_t GetContext() const { return m_dwContext; }
     virtual void Close();
 
   private:

@@ -102,12 +102,11 @@ class CurlCore {
 
 class CurlRequest : public BackendRequest {
   public:
-    CurlRequest(std::shared_ptr<CurlCore> core, std::string url, std::string target,
-                std::string verb, std::string referer, std::string accept, bool http10,
-                std::string user, std::string password)
+    CurlRequest(std::shared_ptr<CurlCore> core, std::string url, std::string verb,
+                std::string referer, std::string accept, bool http10, std::string user,
+                std::string password)
         : core_(std::move(core)),
           url_(std::move(url)),
-          target_(std::move(target)),
           verb_(std::move(verb)),
           referer_(std::move(referer)),
           accept_(std::move(accept)),
@@ -224,7 +223,6 @@ class CurlRequest : public BackendRequest {
 
     std::shared_ptr<CurlCore> core_;
     std::string url_;
-    std::string target_;
     std::string verb_;
     std::string referer_;
     std::string accept_;
@@ -369,7 +367,9 @@ bool CurlRequest::Send(std::string_view headers, const void* body, size_t bodyLe
     const SessionSettings& settings = core_->settings();
     const Options& options = core_->options;
     curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
-    curl_easy_setopt(easy_, CURLOPT_REQUEST_TARGET, target_.c_str());
+    // The object goes on the request line as it is (no dot segments removed); a proxy gets
+    // the whole URL from it.
+    curl_easy_setopt(easy_, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(easy_, CURLOPT_USERAGENT, settings.agent.c_str());
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
@@ -522,7 +522,7 @@ class CurlConnection : public BackendConnection {
         }
         bool http10 = version != nullptr && strcmp(version, "HTTP/1.0") == 0;
         return std::make_unique<CurlRequest>(
-            core_, origin_ + "/", RequestTarget(object != nullptr ? object : "/"), verb,
+            core_, origin_ + RequestTarget(object != nullptr ? object : "/"), verb,
             referer != nullptr ? referer : "", accept, http10, user_, password_);
     }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "afx/inet/backend.h"
@@ -33,9 +34,23 @@ class Handle {
     HINTERNET h_;
 };
 
+// Wine lets some socket errors through where Windows reports its own codes.
 uint32_t LastError() {
     DWORD e = GetLastError();
-    return e != 0 ? static_cast<uint32_t>(e) : ERROR_INTERNET_INTERNAL_ERROR;
+    switch (e) {
+        case 0:
+            return ERROR_INTERNET_INTERNAL_ERROR;
+        case WSAETIMEDOUT:
+            return ERROR_INTERNET_TIMEOUT;
+        case WSAECONNABORTED:
+            return ERROR_INTERNET_CONNECTION_ABORTED;
+        case WSAECONNRESET:
+            return ERROR_INTERNET_CONNECTION_RESET;
+        case WSAECONNREFUSED:
+            return ERROR_INTERNET_CANNOT_CONNECT;
+        default:
+            return static_cast<uint32_t>(e);
+    }
 }
 
 // An option's handle-level value: the timeouts are DWORD milliseconds.
@@ -43,6 +58,36 @@ bool IsTimeoutOption(uint32_t option) {
     return option == INTERNET_OPTION_CONNECT_TIMEOUT || option == INTERNET_OPTION_SEND_TIMEOUT ||
            option == INTERNET_OPTION_RECEIVE_TIMEOUT;
 }
+
+// Time-outs the caller set. Wine takes them only on request handles, so every request gets
+// them again when it is opened.
+struct Timeouts {
+    std::vector<std::pair<uint32_t, DWORD>> values;
+
+    void Set(uint32_t option, DWORD value) {
+        for (auto& [o, v] : values) {
+            if (o == option) {
+                v = value;
+                return;
+            }
+        }
+        values.emplace_back(option, value);
+    }
+    bool Get(uint32_t option, DWORD& valueOut) const {
+        for (const auto& [o, v] : values) {
+            if (o == option) {
+                valueOut = v;
+                return true;
+            }
+        }
+        return false;
+    }
+    void ApplyTo(HINTERNET handle) const {
+        for (auto [o, v] : values) {
+            InternetSetOptionA(handle, o, &v, sizeof v);
+        }
+    }
+};
 
 class WinInetRequest : public BackendRequest {
   public:
@@ -137,8 +182,11 @@ class WinInetRequest : public BackendRequest {
 
 class WinInetConnection : public BackendConnection {
   public:
-    WinInetConnection(std::shared_ptr<Handle> session, HINTERNET connection)
-        : session_(std::move(session)), connection_(std::make_shared<Handle>(connection)) {}
+    WinInetConnection(std::shared_ptr<Handle> session, std::shared_ptr<const Timeouts> timeouts,
+                      HINTERNET connection)
+        : session_(std::move(session)),
+          timeouts_(std::move(timeouts)),
+          connection_(std::make_shared<Handle>(connection)) {}
 
     std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
                                                 const char* referer, const char** acceptTypes,
@@ -152,18 +200,21 @@ class WinInetConnection : public BackendConnection {
             errorOut = LastError();
             return nullptr;
         }
+        timeouts_->ApplyTo(request);
         return std::make_unique<WinInetRequest>(connection_, request);
     }
 
   private:
     std::shared_ptr<Handle> session_;
+    std::shared_ptr<const Timeouts> timeouts_;
     std::shared_ptr<Handle> connection_;
 };
 
 // Connection handles keep the session handle alive through this holder.
 class WinInetSession : public BackendSession {
   public:
-    explicit WinInetSession(HINTERNET session) : session_(std::make_shared<Handle>(session)) {}
+    explicit WinInetSession(HINTERNET session)
+        : session_(std::make_shared<Handle>(session)), timeouts_(std::make_shared<Timeouts>()) {}
 
     std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port, const char* user,
                                                const char* password, uint32_t context,
@@ -174,7 +225,10 @@ class WinInetSession : public BackendSession {
             errorOut = LastError();
             return nullptr;
         }
-        return std::make_unique<WinInetConnection>(session_, connection);
+        timeouts_->ApplyTo(connection);
+        // A copy: later changes apply to later connections only.
+        return std::make_unique<WinInetConnection>(session_, std::make_shared<Timeouts>(*timeouts_),
+                                                   connection);
     }
 
     bool SetOption(uint32_t option, uint32_t value) override {
@@ -182,7 +236,9 @@ class WinInetSession : public BackendSession {
             return false;
         }
         DWORD v = value;
-        return InternetSetOptionA(session_->get(), option, &v, sizeof v) != FALSE;
+        InternetSetOptionA(session_->get(), option, &v, sizeof v);
+        timeouts_->Set(option, v);
+        return true;
     }
 
     bool QueryOption(uint32_t option, uint32_t& valueOut) override {
@@ -191,7 +247,8 @@ class WinInetSession : public BackendSession {
         }
         DWORD v = 0;
         DWORD size = sizeof v;
-        if (!InternetQueryOptionA(session_->get(), option, &v, &size)) {
+        if (!timeouts_->Get(option, v) &&
+            !InternetQueryOptionA(session_->get(), option, &v, &size)) {
             return false;
         }
         valueOut = v;
@@ -200,6 +257,7 @@ class WinInetSession : public BackendSession {
 
   private:
     std::shared_ptr<Handle> session_;
+    std::shared_ptr<Timeouts> timeouts_;
 };
 
 }  // namespace

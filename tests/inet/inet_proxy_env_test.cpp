@@ -1,0 +1,60 @@
+// Natively, preconfigured access means the proxy environment variables (through libcurl), and
+// direct access ignores them.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "afx/inet/internet_session.h"
+#include "tests/inet/inet_test_server.h"
+
+namespace quor::test {
+namespace {
+
+class ProxyVariable {
+  public:
+    explicit ProxyVariable(const std::string& value) { setenv("http_proxy", value.c_str(), 1); }
+    ~ProxyVariable() { unsetenv("http_proxy"); }
+};
+
+std::string ReadSmall(CInternetSession& session, const std::string& url, uint32_t& errorOut) {
+    std::string body;
+    errorOut = 0;
+    try {
+        std::unique_ptr<CStdioFile> file(session.OpenURL(url.c_str()));
+        if (file) {
+            char buffer[256];
+            body.assign(buffer, file->Read(buffer, sizeof buffer));
+        }
+    } catch (CInternetException* e) {
+        errorOut = e->m_dwError;
+        e->Delete();
+    }
+    return body;
+}
+
+TEST(InetProxyEnvironment, PreconfiguredAccessUsesItDirectAccessDoesNot) {
+    std::string whyNot;
+    InetTestServer* server = InetTestServer::Get(whyNot);
+    ASSERT_NE(server, nullptr) << whyNot;
+    const std::string path = "/exact/inet-env-" + std::to_string(std::random_device{}());
+    ProxyVariable proxy("http://127.0.0.1:" + std::to_string(server->Port()));
+
+    // Nothing listens at the target itself: only the proxy can answer.
+    const std::string origin = "http://localhost:" + std::to_string(RefusingPort());
+    CInternetSession preconfigured;
+    uint32_t error = 0;
+    EXPECT_EQ(ReadSmall(preconfigured, origin + path + "-pre?size=20", error).size(), 20u);
+    EXPECT_EQ(error, 0u);
+    EXPECT_EQ(server->RequestsFor(origin + path + "-pre").size(), 1u);
+
+    CInternetSession direct(nullptr, 1, LOCAL_INTERNET_ACCESS);
+    EXPECT_EQ(ReadSmall(direct, origin + path + "-direct?size=20", error), "");
+    EXPECT_EQ(error, ERROR_INTERNET_CANNOT_CONNECT);
+    EXPECT_EQ(server->RequestsFor(origin + path + "-direct").size(), 0u);
+}
+
+}  // namespace
+}  // namespace quor::test

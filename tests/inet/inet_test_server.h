@@ -1,0 +1,47 @@
+// The HTTP server the Internet class tests talk to: the in-process test server natively, the
+// run's shared server (started by the CTest fixture) in the Windows build under Wine. The same
+// test source runs against both.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quor::test {
+
+struct SeenRequest {
+    std::string target;  // as sent, query included
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string Header(std::string_view name) const;  // ASCII case-insensitive; empty if none
+};
+
+class InetTestServer {
+  public:
+    // The one server of this test program; null (with a reason) when none can be reached.
+    static InetTestServer* Get(std::string& whyNot);
+
+    virtual ~InetTestServer() = default;
+    virtual uint16_t Port() const = 0;
+    std::string Url(std::string_view target) const;
+
+    // Body bytes sent and requests answered for one request path (no query).
+    virtual uint64_t BodyBytes(const std::string& path) = 0;
+    virtual uint64_t Requests(const std::string& path) = 0;
+    // Connections accepted so far, when the server can tell.
+    virtual std::optional<uint64_t> Connections() = 0;
+    // Waits (bounded) until the server produces no response any more.
+    virtual bool WaitIdle(int timeoutMs) = 0;
+    // The logged requests whose target begins with prefix, oldest first.
+    virtual std::vector<SeenRequest> RequestsFor(const std::string& prefix) = 0;
+};
+
+// The user agent this platform's sessions send when none is named.
+std::string ExpectedDefaultAgent();
+
+// A loopback port on which nothing listens (bound, noted, closed).
+uint16_t RefusingPort();
+
+}  // namespace quor::test
