@@ -1,5 +1,6 @@
-// Natively, preconfigured access means the proxy environment variables (through libcurl), and
-// direct access ignores them.
+// What only the native backend promises: preconfigured access means the proxy environment
+// variables (through libcurl) and direct access ignores them; the body is buffered no further
+// ahead of the reader than its read buffer.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -54,6 +55,30 @@ TEST(InetProxyEnvironment, PreconfiguredAccessUsesItDirectAccessDoesNot) {
     EXPECT_EQ(ReadSmall(direct, origin + path + "-direct?size=20", error), "");
     EXPECT_EQ(error, ERROR_INTERNET_CANNOT_CONNECT);
     EXPECT_EQ(server->RequestsFor(origin + path + "-direct").size(), 0u);
+}
+
+TEST(InetNativeBuffering, TransferWaitsForTheReader) {
+    std::string whyNot;
+    InetTestServer* server = InetTestServer::Get(whyNot);
+    ASSERT_NE(server, nullptr) << whyNot;
+    const std::string target =
+        "/exact/inet-buffer-" + std::to_string(std::random_device{}()) + "?size=52428800";
+    CInternetSession session;
+    std::unique_ptr<CHttpConnection> connection(
+        session.GetHttpConnection("127.0.0.1", server->Port()));
+    ASSERT_TRUE(connection);
+    std::unique_ptr<CHttpFile> file(
+        connection->OpenRequest(CHttpConnection::HTTP_VERB_GET, target.c_str()));
+    ASSERT_TRUE(file);
+    file->SendRequest();
+    ASSERT_TRUE(file->SetReadBufferSize(4096));
+    char buffer[100];
+    for (int i = 0; i < 50; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(file->Read(buffer, sizeof buffer), sizeof buffer);
+        // Held for the reader: the read buffer, or one network chunk when it was empty.
+        EXPECT_LE(file->GetLength(), 16384u + 4096u);
+    }
 }
 
 }  // namespace
