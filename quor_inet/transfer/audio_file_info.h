@@ -1,0 +1,15 @@
+#pragma once
+// Size, ID3 title and artist, and playing time of an audio file on a web server, read from
+// the start of the file only.
+
+#include <cstdint>
+
+#include "afx/cstring.h"
+
+// Opens url on a session of its own and returns the file's size (from the response head, the
+// body is never read for it), or 0 when the URL cannot be opened, the size cannot be found or
+// it is below 128 bytes. Without secondsOut only the size is found. With it, *secondsOut is
+// set to 0 once the file is open and then title, artist and the playing time are read from
+// the ID3 version 2.2/2.3 tag and the first audio frame: at most 10 + 32768 + 250 bytes of the
+// file are read. A read that fails counts as the end of the file.
+uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut);

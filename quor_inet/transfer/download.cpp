@@ -1,0 +1,145 @@
+#include "quor_inet/transfer/download.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "afx/exceptions.h"
+#include "afx/inet/internet_session.h"
+#include "maker/sndcore/sndcore.h"
+#include "quor_inet/transfer/http_request.h"
+
+namespace {
+
+// The size to show and check space for: the announced length when the response has one,
+// else what can be read at once.
+int32_t FindTotal(CHttpFile& request) {
+    try {
+        const long end = request.Seek(0, CFile::end);
+        request.Seek(0, CFile::begin);
+        return static_cast<int32_t>(static_cast<uint32_t>(end));
+    } catch (CInternetException* e) {
+        e->Delete();
+    } catch (CFileException* e) {
+        e->ReportError(MB_OK);
+        e->Delete();
+        return 0;
+    }
+    try {
+        return static_cast<int32_t>(request.GetLength());
+    } catch (CInternetException* e) {
+        e->Delete();
+        return 0;
+    }
+}
+
+// total + margin as the 32-bit value the free-space test takes; a total near 4 GiB asks for
+// all it can rather than wrapping round to a small number.
+uint32_t BytesNeeded(int32_t total) {
+    const uint64_t needed = uint64_t{static_cast<uint32_t>(total)} + kFreeSpaceMargin;
+    return needed > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(needed);
+}
+
+}  // namespace
+
+int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
+                DownloadProgressWindow& window) {
+    if (url == nullptr || path == nullptr) {
+        return 0;
+    }
+    std::unique_ptr<CInternetSession> session;
+    try {
+        session = std::make_unique<CInternetSession>(nullptr, 1, PRE_CONFIG_INTERNET_ACCESS,
+                                                     nullptr, nullptr, 0);
+    } catch (CInternetException* e) {
+        e->Delete();
+        return 0;
+    }
+    CHttpConnection* connection = nullptr;
+    CHttpFile* request = nullptr;
+    if (!OpenHttpRequest(url, *session, connection, request, 0)) {
+        return 0;
+    }
+
+    // Every way out after the request was sent ends here, in this order.
+    struct CleanUp {
+        CInternetSession& session;
+        CHttpConnection* connection;
+        CHttpFile* request;
+        DownloadProgressWindow& window;
+        ~CleanUp() {
+            request->Close();
+            session.Close();
+            connection->Close();
+            window.CloseProgressWindow();
+            delete connection;
+            delete request;
+        }
+    } cleanUp{*session, connection, request, window};
+
+    if (callback == nullptr) {
+        window.OpenProgressWindow(url, path);
+    }
+    const int32_t total = FindTotal(*request);
+    if (!AL_CheckFreeSpace(BytesNeeded(total), static_cast<unsigned char>(path[0]))) {
+        return 0;
+    }
+    if (callback == nullptr) {
+        window.UpdateProgressWindow(0, total);
+    }
+    request->SetReadBufferSize(kDownloadChunkSize);
+
+    int handle = AL_lcreat(path);
+    if (handle < 0) {
+        return 0;
+    }
+    // Closes the file on the way out unless the loop has dealt with it.
+    struct FileGuard {
+        int& handle;
+        ~FileGuard() {
+            if (handle >= 0) {
+                _lclose(handle);
+            }
+        }
+    } fileGuard{handle};
+
+    bool cancelled = false;
+    bool broken = false;  // the response ended before its end: the copy is not the file
+    {
+        auto buffer = std::make_unique<uint8_t[]>(kDownloadChunkSize);
+        // Counted unsigned so that passing 2 GiB wraps instead of overflowing; the host and
+        // the window get the 32-bit value.
+        uint32_t done = 0;
+        auto read = [&]() -> unsigned {
+            try {
+                unsigned n = request->Read(buffer.get(), kDownloadChunkSize);
+                return n > kDownloadChunkSize ? kDownloadChunkSize : n;
+            } catch (CInternetException* e) {
+                e->Delete();
+                broken = true;
+                return 0;
+            }
+        };
+        for (unsigned count = read(); count > 0; count = read()) {
+            if (!AL_lwrite(handle, buffer.get(), count)) {
+                _lclose(handle);
+                std::remove(path);
+                handle = -1;
+                break;
+            }
+            done += count;
+            const int32_t done32 = static_cast<int32_t>(done);
+            const int answer = callback != nullptr ? callback(done32, total, userValue)
+                                                   : window.UpdateProgressWindow(done32, total);
+            if (answer == 0) {
+                cancelled = true;
+                break;
+            }
+        }
+    }
+    if (broken && handle >= 0) {
+        _lclose(handle);
+        std::remove(path);
+        handle = -1;
+    }
+    return handle >= 0 && !cancelled ? 1 : 0;
+}

@@ -1,0 +1,102 @@
+#include "quor_inet/transfer/http_request.h"
+
+#include "afx/cstring.h"
+#include "afx/exceptions.h"
+#include "afx/inet/internet_session.h"
+#include "afx/message_box.h"
+#include "afx/parse_url.h"
+#include "quor_inet/dialog/search_state.h"
+#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/resources/resource.h"
+
+namespace {
+
+struct Target {
+    CString server;
+    CString object;
+    uint16_t port = 0;
+};
+
+// One connection, one request, one send. True when sent; otherwise both outs are null again
+// and errorText holds the Internet error's description, if there was one.
+bool Attempt(const Target& target, CInternetSession& session, CHttpConnection*& connectionOut,
+             CHttpFile*& requestOut, char (&errorText)[kRequestErrorTextSize]) {
+    errorText[0] = '\0';
+    connectionOut = session.GetHttpConnection(target.server, target.port, nullptr, nullptr);
+    if (connectionOut == nullptr) {
+        return false;
+    }
+    requestOut = connectionOut->OpenRequest(CHttpConnection::HTTP_VERB_GET, target.object, nullptr,
+                                            1, nullptr, nullptr, kHttpRequestFlags);
+    if (requestOut == nullptr) {
+        delete connectionOut;
+        connectionOut = nullptr;
+        return false;
+    }
+    auto dropBoth = [&] {
+        delete requestOut;
+        requestOut = nullptr;
+        connectionOut->Close();
+        delete connectionOut;
+        connectionOut = nullptr;
+    };
+    try {
+        if (requestOut->SendRequest(nullptr, 0, nullptr, 0)) {
+            return true;
+        }
+        dropBoth();  // not sent, nothing raised: a failure without a description
+    } catch (CInternetException* e) {
+        dropBoth();
+        e->GetErrorMessage(errorText, kRequestErrorTextSize);
+        e->Delete();
+    } catch (CFileException* e) {
+        e->ReportError(MB_OK);
+        dropBoth();
+        e->Delete();
+    }
+    return false;
+}
+
+}  // namespace
+
+int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*& connectionOut,
+                    CHttpFile*& requestOut, int bQuiet) {
+    connectionOut = nullptr;
+    requestOut = nullptr;
+
+    uint32_t service = 0;
+    Target target;
+    if (url == nullptr || !AfxParseURL(url, service, target.server, target.object, target.port) ||
+        service != AFX_INET_SERVICE_HTTP) {
+        return 0;
+    }
+
+    char errorText[kRequestErrorTextSize];
+    for (;;) {
+        if (Attempt(target, session, connectionOut, requestOut, errorText)) {
+            return 1;
+        }
+        if (AfxInternetGetConnectedState()) {
+            if (bQuiet) {
+                return 0;
+            }
+            if (errorText[0] != '\0') {
+                AfxMessageBox(errorText, MB_OK | MB_ICONINFORMATION);
+            }
+            g_bStopSearch = 1;
+            return 0;
+        }
+        // The lookup buffer is shared with other threads: take the text over at once.
+        const char* promptText = LoadResString(IDS_CONNECT_PROMPT);
+        CString prompt(promptText != nullptr ? promptText : "");
+        if (errorText[0] != '\0') {
+            CString joined;
+            joined.Format("%s\n%s", errorText, static_cast<const char*>(prompt));
+            prompt = joined;
+        }
+        if (AfxMessageBox(prompt, MB_OKCANCEL | MB_ICONINFORMATION) != IDOK) {
+            g_bStopSearch = 1;
+            return 0;
+        }
+    }
+}

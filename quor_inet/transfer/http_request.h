@@ -1,0 +1,29 @@
+#pragma once
+// Opening a web resource as a sent HTTP GET request, with the connect prompt when the machine
+// is offline. Page fetches and downloads go through it, each on a session of its own.
+
+#include <cstdint>
+
+class CInternetSession;
+class CHttpConnection;
+class CHttpFile;
+
+// Reuse an existing connection to the server; do not follow redirections.
+inline constexpr uint32_t kHttpRequestFlags = 0x20200000;
+
+// The error text of one attempt: 259 characters and the terminator.
+inline constexpr unsigned kRequestErrorTextSize = 260;
+
+// Splits url once and sends a GET for it on session. Returns 1 with both outs live (the
+// caller reads the response from requestOut, then closes and deletes both); the status is not
+// looked at, so an error page or a redirection is the response. Returns 0 otherwise, with both
+// outs null:
+// - url is no URL or not http: at once, silently, g_bStopSearch untouched;
+// - the attempt fails while the machine is online: bQuiet set: silently; bQuiet clear: the
+//   error's description in an OK box (when there is one), then g_bStopSearch = 1;
+// - the attempt fails while the machine is offline (whatever bQuiet): the error and the
+//   connect prompt in an OK/Cancel box; OK tries again with the same server, port and object,
+//   anything else sets g_bStopSearch = 1.
+// A file error while sending shows its own report first and then counts as a failed attempt.
+int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*& connectionOut,
+                    CHttpFile*& requestOut, int bQuiet);

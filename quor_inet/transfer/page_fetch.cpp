@@ -1,0 +1,73 @@
+#include "quor_inet/transfer/page_fetch.h"
+
+#include <memory>
+
+#include "afx/inet/internet_session.h"
+#include "quor_inet/transfer/http_request.h"
+
+namespace {
+
+bool StopRequested(const std::atomic<int32_t>* stopFlag) {
+    return stopFlag != nullptr && stopFlag->load() != 0;
+}
+
+}  // namespace
+
+int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet) {
+    std::unique_ptr<CInternetSession> session;
+    try {
+        session = std::make_unique<CInternetSession>(nullptr, 1, PRE_CONFIG_INTERNET_ACCESS,
+                                                     nullptr, nullptr, 0);
+    } catch (CInternetException* e) {
+        e->Delete();
+        return 0;
+    }
+    CHttpConnection* connection = nullptr;
+    CHttpFile* request = nullptr;
+    if (!OpenHttpRequest(url, *session, connection, request, bQuiet)) {
+        return 0;
+    }
+
+    // Closed in this order on every way out, an exception included.
+    struct CleanUp {
+        CInternetSession& session;
+        CHttpConnection* connection;
+        CHttpFile* request;
+        ~CleanUp() {
+            request->Close();
+            session.Close();
+            delete request;
+            connection->Close();
+            delete connection;
+        }
+    } cleanUp{*session, connection, request};
+
+    request->SetReadBufferSize(kPageChunkSize);
+    auto buffer = std::make_unique<char[]>(kPageBufferSize);
+    uint32_t filled = 0;
+    while (!StopRequested(stopFlag)) {
+        const uint32_t room = kPageMaxBytes - filled;
+        if (room == 0) {
+            break;
+        }
+        const uint32_t ask = room >= kPageChunkSize ? kPageChunkSize : room;
+        unsigned got = 0;
+        try {
+            got = request->Read(buffer.get() + filled, ask);
+        } catch (CInternetException* e) {
+            // The response broke off: what came so far is the page.
+            e->Delete();
+            break;
+        }
+        if (got > ask) {
+            got = ask;
+        }
+        filled += got;
+        if (got == 0) {
+            break;
+        }
+    }
+    buffer[filled] = '\0';
+    *pageTextOut = buffer.get();
+    return StopRequested(stopFlag) ? 0 : 1;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Reading one web page (or playlist) into text for the crawl worker.
+
+#include <atomic>
+#include <cstdint>
+
+#include "afx/cstring.h"
+
+inline constexpr uint32_t kPageChunkSize = 16384;
+inline constexpr uint32_t kPageMaxBytes = 131072;
+inline constexpr uint32_t kPageBufferSize = 132096;
+
+// Reads at most kPageMaxBytes of url's response in chunks of kPageChunkSize into
+// *pageTextOut, which ends at the first zero byte of the data. stopFlag is read before every
+// chunk (the first included); a chunk under way is not interrupted. bQuiet goes to
+// OpenHttpRequest.
+//
+// Returns 1 when the page was read and the stop flag is 0 at the end. Returns 0 when the
+// request cannot be opened (the text is then unchanged) or when the stop flag is set at the
+// end (the text then holds what was read). A response that breaks off midway counts as ended
+// there: the text holds what came.
+int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet);
