@@ -1,0 +1,689 @@
+// The request opener, the page fetch, the download and the tag reader against a real HTTP
+// server on loopback: natively on libcurl, and as a Windows program under Wine on WinINet.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "afx/inet/internet_session.h"
+#include "maker/sndcore/sndcore.h"
+#include "quor_inet/dialog/search_state.h"
+#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/resources/resource.h"
+#include "quor_inet/transfer/audio_file_info.h"
+#include "quor_inet/transfer/download.h"
+#include "quor_inet/transfer/http_request.h"
+#include "quor_inet/transfer/page_fetch.h"
+#include "tests/server/test_http_server.h"
+#include "tests/transfer/transfer_server.h"
+#include "tests/transfer/transfer_test_support.h"
+
+namespace quor::test {
+namespace {
+
+const std::string kPageFixture = "tests/transfer/fixtures/page-131073.html";
+const std::string kTagFixture = "tests/transfer/fixtures/tag-v3-200.bin";
+constexpr uint32_t kTagBodySize = 200;
+
+std::string Pattern(size_t count) {
+    std::string s(count, '\0');
+    for (size_t i = 0; i < count; ++i) {
+        s[i] = static_cast<char>(PatternByte(i));
+    }
+    return s;
+}
+
+// The text a generated body gives: its bytes up to the first zero byte.
+std::string PatternText(size_t count) {
+    std::string s = Pattern(count);
+    return s.substr(0, s.find('\0'));
+}
+
+class Transfer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string whyNot;
+        server_ = TransferServer::Get(whyNot);
+        ASSERT_NE(server_, nullptr) << whyNot;
+        tag_ = std::to_string(std::random_device{}());
+        g_bStopSearch = 0;
+    }
+    void TearDown() override {
+        AL_TestSetFreeBytes(-1);
+        AL_TestSetWriteLimit(-1);
+        g_bStopSearch = 0;
+    }
+
+    // A request path of this test's own, so the shared server's counters are ours alone.
+    std::string Path(const std::string& route, const std::string& name) const {
+        return route + "/transfer-" + tag_ + "-" + name;
+    }
+    std::string Url(const std::string& target) const { return server_->Url(target); }
+    std::string ClosedUrl(const std::string& target) const {
+        return "http://127.0.0.1:" + std::to_string(ClosedPort()) + target;
+    }
+
+    static std::string PageFixture() { return ReadFileBytes(QUOR_SOURCE_ROOT "/" + kPageFixture); }
+
+    TransferServer* server_ = nullptr;
+    std::string tag_;
+};
+
+// What one OpenHttpRequest call gave, its objects closed and deleted.
+struct Opened {
+    int result = 0;
+    bool connectionSet = false;
+    bool requestSet = false;
+    uint32_t status = 0;
+    std::string body;
+};
+
+Opened OpenAndRead(const std::string& url, int bQuiet) {
+    Opened o;
+    CInternetSession session;
+    auto* connection = reinterpret_cast<CHttpConnection*>(0x1);  // must be overwritten
+    auto* request = reinterpret_cast<CHttpFile*>(0x1);
+    o.result = OpenHttpRequest(url.c_str(), session, connection, request, bQuiet);
+    o.connectionSet = connection != nullptr;
+    o.requestSet = request != nullptr;
+    if (o.result == 1 && connection != nullptr && request != nullptr) {
+        request->QueryInfoStatusCode(o.status);
+        char buffer[4096];
+        for (int reads = 0; reads < 1000; ++reads) {
+            unsigned n = request->Read(buffer, sizeof buffer);
+            if (n == 0) {
+                break;
+            }
+            o.body.append(buffer, n);
+        }
+        request->Close();
+        delete request;
+        connection->Close();
+        delete connection;
+    }
+    session.Close();
+    return o;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The request opener
+
+TEST_F(Transfer, RequestRefusesAnythingButHttpWithoutTraffic) {
+    const std::string path = Path("/exact", "scheme");
+    const std::string hostPort = "127.0.0.1:" + std::to_string(server_->Port());
+    const std::string urls[] = {
+        "https://" + hostPort + path + "?size=10",
+        "ftp://" + hostPort + path,
+        "gopher://" + hostPort + path,
+        "file:///" + hostPort + path,
+        "mailto:someone@example.com",
+        "http//" + hostPort + path,
+        hostPort + path,
+        "no address at all",
+        "",
+    };
+    // Offline, so that any attempt would show the connect prompt.
+    OfflineScope offline;
+    for (const std::string& url : urls) {
+        for (int quiet : {0, 1}) {
+            SCOPED_TRACE("\"" + url + "\" quiet " + std::to_string(quiet));
+            ScriptedMessageBox boxes({IDOK, IDOK});
+            const Opened o = OpenAndRead(url, quiet);
+            EXPECT_EQ(o.result, 0);
+            EXPECT_FALSE(o.connectionSet);
+            EXPECT_FALSE(o.requestSet);
+            EXPECT_TRUE(boxes.Boxes().empty());
+            EXPECT_EQ(g_bStopSearch.load(), 0);
+        }
+    }
+    {
+        ScriptedMessageBox boxes;
+        const Opened null = [] {
+            Opened o;
+            CInternetSession session;
+            CHttpConnection* c = nullptr;
+            CHttpFile* r = nullptr;
+            o.result = OpenHttpRequest(nullptr, session, c, r, 0);
+            return o;
+        }();
+        EXPECT_EQ(null.result, 0);
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+    EXPECT_EQ(server_->Requests(path), 0u);
+}
+
+// The status is never looked at and redirections are not followed: the answer's own body is
+// what the caller reads. Every address names the server's port explicitly.
+TEST_F(Transfer, RequestTakesAnyStatusAsSent) {
+    const std::string target = Path("/exact", "redirect-target");
+    struct Case {
+        const char* name;
+        std::string target;
+        uint32_t status;
+        std::string body;  // empty: whatever the server says
+    };
+    const Case cases[] = {
+        {"200", Path("/exact", "ok") + "?size=300", 200, Pattern(300)},
+        {"404", Path("/status", "404") + "?code=404&body=missing", 404, "missing"},
+        {"500", Path("/status", "500") + "?code=500&body=broken", 500, "broken"},
+        {"301", Path("/redirect", "301") + "?status=301&to=" + target, 301, ""},
+        {"302", Path("/redirect", "302") + "?status=302&to=" + target, 302, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedMessageBox boxes;
+        const Opened o = OpenAndRead(Url(c.target), 0);
+        EXPECT_EQ(o.result, 1);
+        EXPECT_TRUE(o.connectionSet);
+        EXPECT_TRUE(o.requestSet);
+        EXPECT_EQ(o.status, c.status);
+        if (!c.body.empty()) {
+            EXPECT_EQ(o.body, c.body);
+        }
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_EQ(g_bStopSearch.load(), 0);
+    }
+    EXPECT_EQ(server_->Requests(target), 0u);
+}
+
+TEST_F(Transfer, RequestToClosedPortWhileOnline) {
+    const std::string error = InternetErrorText(ERROR_INTERNET_CANNOT_CONNECT);
+    ASSERT_FALSE(error.empty());
+    struct Case {
+        int quiet;
+        size_t boxes;
+        int32_t stop;
+    };
+    for (const Case& c : {Case{0, 1, 1}, Case{1, 0, 0}}) {
+        SCOPED_TRACE("quiet " + std::to_string(c.quiet));
+        g_bStopSearch = 0;
+        ScriptedMessageBox boxes;
+        const Opened o = OpenAndRead(ClosedUrl("/page.html"), c.quiet);
+        EXPECT_EQ(o.result, 0);
+        EXPECT_FALSE(o.connectionSet);
+        EXPECT_FALSE(o.requestSet);
+        ASSERT_EQ(boxes.Boxes().size(), c.boxes);
+        if (c.boxes == 1) {
+            EXPECT_EQ(boxes.Boxes()[0].text, error);
+            EXPECT_EQ(boxes.Boxes()[0].type, MB_OK | MB_ICONINFORMATION);
+        }
+        EXPECT_EQ(g_bStopSearch.load(), c.stop);
+    }
+}
+
+// Offline, the prompt comes whatever bQuiet says: OK tries again, Cancel gives up and stops
+// the search. The prompt is the error on one line and the connect text below it.
+TEST_F(Transfer, OfflinePromptRetriesUntilCancel) {
+    const char* promptText = LoadResString(IDS_CONNECT_PROMPT);
+    ASSERT_NE(promptText, nullptr);
+    const std::string prompt = promptText;
+    ASSERT_FALSE(prompt.empty());
+    const std::string expected = InternetErrorText(ERROR_INTERNET_CANNOT_CONNECT) + "\n" + prompt;
+
+    OfflineScope offline;
+    for (int quiet : {0, 1}) {
+        SCOPED_TRACE("quiet " + std::to_string(quiet));
+        g_bStopSearch = 0;
+        ScriptedMessageBox boxes({IDOK, IDOK, IDCANCEL});
+        const Opened o = OpenAndRead(ClosedUrl("/offline.html"), quiet);
+        EXPECT_EQ(o.result, 0);
+        EXPECT_FALSE(o.connectionSet);
+        EXPECT_FALSE(o.requestSet);
+        const auto shown = boxes.Boxes();
+        ASSERT_EQ(shown.size(), 3u);
+        for (const auto& box : shown) {
+            EXPECT_EQ(box.text, expected);
+            EXPECT_EQ(box.type, MB_OKCANCEL | MB_ICONINFORMATION);
+        }
+        EXPECT_EQ(g_bStopSearch.load(), 1);
+    }
+}
+
+// The prompt follows a failed attempt only: offline with a server that answers, nothing asks.
+TEST_F(Transfer, OfflineButAnsweredNeedsNoPrompt) {
+    OfflineScope offline;
+    ScriptedMessageBox boxes;
+    const Opened o = OpenAndRead(Url(Path("/exact", "offline-ok") + "?size=20"), 0);
+    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.body, Pattern(20));
+    EXPECT_TRUE(boxes.Boxes().empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The page fetch
+
+// Sizes around the chunk and the cap, from a page without zero bytes: the text is the first
+// min(size, 131,072) bytes.
+TEST_F(Transfer, PageSizesAroundChunkAndCap) {
+    const std::string page = PageFixture();
+    ASSERT_EQ(page.size(), 131073u);
+    for (uint32_t size : {0u, 1u, 16383u, 16384u, 16385u, 131071u, 131072u, 131073u, 200000u}) {
+        SCOPED_TRACE(size);
+        const std::string target = Path("/mp3", "page-" + std::to_string(size) + ".html") +
+                                   "?size=" + std::to_string(size) + "&tag=" + kPageFixture;
+        CString text("before");
+        std::atomic<int32_t> stop{0};
+        ScriptedMessageBox boxes;
+        EXPECT_EQ(FetchPage(Url(target).c_str(), &text, &stop, 0), 1);
+        const std::string got(text, text.GetLength());
+        const size_t expected = std::min<size_t>(size, 131072);
+        EXPECT_EQ(got.size(), expected);
+        EXPECT_TRUE(got == page.substr(0, expected));
+        EXPECT_EQ(got.find('Z'), std::string::npos);  // the 131,073rd byte never arrives
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+}
+
+TEST_F(Transfer, PageTextEndsAtFirstZeroByte) {
+    CString text;
+    EXPECT_EQ(FetchPage(Url(Path("/exact", "zeros") + "?size=1000").c_str(), &text, nullptr, 0), 1);
+    EXPECT_EQ(std::string(text), PatternText(1000));
+    EXPECT_LT(text.GetLength(), 1000);
+}
+
+// Bodies without a length, in chunks, endless or cut off: the page is what came, up to the
+// cap. A body that breaks off counts as ended there.
+TEST_F(Transfer, PageBodiesOfEveryShape) {
+    struct Case {
+        const char* name;
+        std::string target;
+    };
+    const Case cases[] = {
+        {"no length", Path("/nolength", "page") + "?size=50000"},
+        {"chunked", Path("/chunked", "page") + "?size=50000&chunk=700"},
+        {"endless", Path("/endless", "page") + "?chunk=8192"},
+        {"cut off", Path("/cut", "page") + "?size=50000&after=20000"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CString text;
+        std::atomic<int32_t> stop{0};
+        EXPECT_EQ(FetchPage(Url(c.target).c_str(), &text, &stop, 0), 1);
+        EXPECT_EQ(std::string(text), PatternText(1000));
+    }
+    // The endless body stopped once the reader went away.
+    ASSERT_TRUE(server_->WaitIdle(30000));
+    const uint64_t sent = server_->BodyBytes(Path("/endless", "page"));
+    EXPECT_GE(sent, 131072u);
+    EXPECT_LE(sent, uint64_t{32} << 20);
+}
+
+TEST_F(Transfer, PageStopSetBeforeFirstRead) {
+    CString text("old text");
+    std::atomic<int32_t> stop{1};
+    EXPECT_EQ(FetchPage(Url(Path("/exact", "stopped") + "?size=5000").c_str(), &text, &stop, 0), 0);
+    EXPECT_TRUE(text.IsEmpty());
+}
+
+// A Stop during a slow body ends the fetch after the chunk under way: far less than the page's
+// 131,072 bytes crosses the wire.
+TEST_F(Transfer, PageStopDuringSlowBody) {
+    const std::string path = Path("/slow", "stop");
+    std::atomic<int32_t> stop{0};
+    std::atomic<bool> fetching{true};
+    std::thread watcher([&] {
+        for (int i = 0; i < 1000 && fetching; ++i) {  // at most about 20 s
+            if (server_->BodyBytes(path) >= 8000) {
+                stop = 1;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    CString text;
+    const int result =
+        FetchPage(Url(path + "?size=300000&chunk=1000&delay_ms=20").c_str(), &text, &stop, 0);
+    fetching = false;
+    watcher.join();
+    EXPECT_EQ(stop.load(), 1);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(std::string(text), PatternText(1000));
+    ASSERT_TRUE(server_->WaitIdle(30000));
+    EXPECT_LT(server_->BodyBytes(path), 100000u);
+}
+
+TEST_F(Transfer, PageNotOpenedLeavesTextAlone) {
+    struct Case {
+        const char* name;
+        std::string url;
+        int quiet;
+    };
+    const Case cases[] = {
+        {"https", "https://127.0.0.1:" + std::to_string(server_->Port()) + "/x", 0},
+        {"closed port, quiet", ClosedUrl("/x.html"), 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedMessageBox boxes;
+        CString text("left alone");
+        EXPECT_EQ(FetchPage(c.url.c_str(), &text, &g_bStopSearch, c.quiet), 0);
+        EXPECT_EQ(std::string(text), "left alone");
+        EXPECT_TRUE(boxes.Boxes().empty());
+        EXPECT_EQ(g_bStopSearch.load(), 0);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The download
+
+struct DownloadRun {
+    int result = 0;
+    CallbackLog callback;
+    RecordingWindow window;
+};
+
+DownloadRun Download(const std::string& url, const std::string& path, bool withCallback,
+                     int cancelAt = -1) {
+    DownloadRun run;
+    if (withCallback) {
+        run.callback.cancelAt = cancelAt;
+        CurrentCallbackLog() = &run.callback;
+    } else {
+        run.window.cancelAt = cancelAt;
+    }
+    run.result = RunDownload(url.c_str(), path.c_str(), withCallback ? RecordingCallback : nullptr,
+                             4711, run.window);
+    CurrentCallbackLog() = nullptr;
+    return run;
+}
+
+// With a callback: the whole body lands in the file, the callback sees strictly growing
+// counts of at most one chunk each and never 0, and no window opens (but it is closed).
+TEST_F(Transfer, DownloadWithCallbackCopiesEveryByte) {
+    TempFolder folder;
+    for (uint32_t size : {0u, 1u, 127u, 128u, 16384u, 16385u, 100000u}) {
+        SCOPED_TRACE(size);
+        const std::string file = folder.File("copy-" + std::to_string(size) + ".bin");
+        const DownloadRun run = Download(
+            Url(Path("/exact", "dl-" + std::to_string(size)) + "?size=" + std::to_string(size)),
+            file, true);
+        EXPECT_EQ(run.result, 1);
+        EXPECT_TRUE(ReadFileBytes(file) == Pattern(size));
+        int previous = 0;
+        for (const auto& call : run.callback.calls) {
+            EXPECT_GT(call.done, previous);
+            EXPECT_LE(call.done - previous, 16384);
+            EXPECT_EQ(call.total, static_cast<int>(size));
+            EXPECT_EQ(call.user, 4711);
+            previous = call.done;
+        }
+        EXPECT_EQ(previous, static_cast<int>(size));
+        EXPECT_EQ(run.window.Kinds(), "c");
+    }
+}
+
+// Without one: open, an update at 0 before the first read, one per chunk, close.
+TEST_F(Transfer, DownloadWithWindowReportsEveryChunk) {
+    TempFolder folder;
+    const std::string file = folder.File("window.bin");
+    const std::string url = Url(Path("/exact", "window") + "?size=50000");
+    const DownloadRun run = Download(url, file, false);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_TRUE(ReadFileBytes(file) == Pattern(50000));
+    const std::string kinds = run.window.Kinds();
+    ASSERT_GE(kinds.size(), 7u);  // at least four chunks of 16 KiB
+    EXPECT_EQ(kinds.front(), 'o');
+    EXPECT_EQ(kinds.back(), 'c');
+    EXPECT_EQ(kinds.find_first_not_of('u', 1), kinds.size() - 1);
+    EXPECT_EQ(run.window.events[0].url, url);
+    EXPECT_EQ(run.window.events[0].path, file);
+    EXPECT_EQ(run.window.events[1].done, 0);
+    int previous = 0;
+    for (size_t i = 1; i + 1 < run.window.events.size(); ++i) {
+        const auto& e = run.window.events[i];
+        EXPECT_EQ(e.total, 50000);
+        if (i > 1) {
+            EXPECT_GT(e.done, previous);
+            EXPECT_LE(e.done - previous, 16384);
+        }
+        previous = e.done;
+    }
+    EXPECT_EQ(previous, 50000);
+    EXPECT_STREQ(run.window.texts.back().percent, "100 %");
+}
+
+// Without an announced length the total is what could be read at once; the copy still runs to
+// the end of the body and the percentage may pass 100.
+TEST_F(Transfer, DownloadWithoutLength) {
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        std::string target;
+    };
+    const Case cases[] = {
+        {"no length", Path("/nolength", "dl") + "?size=100000"},
+        {"chunked", Path("/chunked", "dl") + "?size=100000&chunk=1000"},
+    };
+    for (const Case& c : cases) {
+        for (bool withCallback : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (withCallback ? ", callback" : ", window"));
+            const std::string file = folder.File("nolength.bin");
+            const DownloadRun run = Download(Url(c.target), file, withCallback);
+            EXPECT_EQ(run.result, 1);
+            EXPECT_TRUE(ReadFileBytes(file) == Pattern(100000));
+            int32_t total = -1;
+            int32_t last = 0;
+            if (withCallback) {
+                ASSERT_FALSE(run.callback.calls.empty());
+                total = run.callback.calls.front().total;
+                for (const auto& call : run.callback.calls) {
+                    EXPECT_EQ(call.total, total);
+                }
+                last = run.callback.calls.back().done;
+            } else {
+                ASSERT_GE(run.window.events.size(), 3u);
+                total = run.window.events[1].total;
+                last = run.window.events[run.window.events.size() - 2].done;
+                EXPECT_EQ(ProgressPercent(last, total), 100000LL * 100 / total);
+            }
+            EXPECT_GT(total, 0);
+            EXPECT_LE(total, 100000);
+            EXPECT_EQ(last, 100000);
+        }
+    }
+}
+
+// Every way a download can fail after its request was sent: result 0, the window closed, and
+// the file as the table says.
+TEST_F(Transfer, DownloadFailures) {
+    TempFolder folder;
+    enum class File { kNone, kDeleted, kPartial };
+    struct Case {
+        const char* name;
+        std::string target;
+        int64_t freeBytes;   // -1: the real free space
+        int64_t writeLimit;  // -1: none
+        bool inMissingFolder;
+        bool withCallback;
+        int cancelAt;
+        File file;
+        const char* kinds;  // window events; empty: not checked
+    };
+    const std::string size = "?size=100000";
+    const Case cases[] = {
+        {"cut off, window", Path("/cut", "w") + "?size=100000&after=40000", -1, -1, false, false,
+         -1, File::kDeleted, ""},
+        {"cut off, callback", Path("/cut", "c") + "?size=100000&after=40000", -1, -1, false, true,
+         -1, File::kDeleted, "c"},
+        {"no room for total and margin", Path("/exact", "full") + size, 100000 + 1048575, -1, false,
+         false, -1, File::kNone, "oc"},
+        {"folder missing", Path("/exact", "nofolder") + size, -1, -1, true, false, -1, File::kNone,
+         "ouc"},
+        {"write fails", Path("/exact", "write") + size, -1, 20000, false, false, -1, File::kDeleted,
+         ""},
+        {"write fails, callback", Path("/exact", "writec") + size, -1, 40000, false, true, -1,
+         File::kDeleted, "c"},
+        {"callback cancels", Path("/exact", "cancelc") + size, -1, -1, false, true, 1,
+         File::kPartial, "c"},
+        {"window cancels", Path("/exact", "cancelw") + size, -1, -1, false, false, 2,
+         File::kPartial, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AL_TestSetFreeBytes(c.freeBytes);
+        AL_TestSetWriteLimit(c.writeLimit);
+        const std::string file =
+            c.inMissingFolder ? folder.File("missing/file.bin") : folder.File("failed.bin");
+        const DownloadRun run = Download(Url(c.target), file, c.withCallback, c.cancelAt);
+        AL_TestSetFreeBytes(-1);
+        AL_TestSetWriteLimit(-1);
+        EXPECT_EQ(run.result, 0);
+        const std::string kinds = run.window.Kinds();
+        EXPECT_EQ(kinds.back(), 'c');
+        EXPECT_EQ(std::count(kinds.begin(), kinds.end(), 'c'), 1);
+        if (*c.kinds != '\0') {
+            EXPECT_EQ(kinds, c.kinds);
+        }
+        switch (c.file) {
+            case File::kNone:
+            case File::kDeleted:
+                EXPECT_FALSE(FileExists(file));
+                break;
+            case File::kPartial: {
+                // What was reported written is what the file holds.
+                const int32_t done = c.withCallback
+                                         ? run.callback.calls.back().done
+                                         : run.window.events[run.window.events.size() - 2].done;
+                EXPECT_GT(done, 0);
+                EXPECT_LT(done, 100000);
+                EXPECT_TRUE(ReadFileBytes(file) == Pattern(static_cast<size_t>(done)));
+                break;
+            }
+        }
+        EXPECT_EQ(g_bStopSearch.load(), 0);
+    }
+}
+
+// Room for exactly the total and the margin is enough.
+TEST_F(Transfer, DownloadFitsExactlyIntoFreeSpace) {
+    TempFolder folder;
+    AL_TestSetFreeBytes(10000 + 1048576);
+    const std::string file = folder.File("fits.bin");
+    const DownloadRun run = Download(Url(Path("/exact", "fits") + "?size=10000"), file, true);
+    EXPECT_EQ(run.result, 1);
+    EXPECT_TRUE(ReadFileBytes(file) == Pattern(10000));
+}
+
+// No request, no window, and the file is not touched; a failure that is not the scheme's is
+// reported and stops a search.
+TEST_F(Transfer, DownloadWithoutRequest) {
+    TempFolder folder;
+    const std::string file = folder.File("kept.bin");
+    struct Case {
+        const char* name;
+        std::string url;
+        size_t boxes;
+        int32_t stop;
+    };
+    const Case cases[] = {
+        {"https", "https://127.0.0.1:" + std::to_string(server_->Port()) + "/x.mp3", 0, 0},
+        {"closed port", ClosedUrl("/x.mp3"), 1, 1},
+    };
+    for (const Case& c : cases) {
+        for (bool withCallback : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (withCallback ? ", callback" : ", window"));
+            g_bStopSearch = 0;
+            WriteFileBytes(file, "old bytes");
+            ScriptedMessageBox boxes;
+            const DownloadRun run = Download(c.url, file, withCallback);
+            EXPECT_EQ(run.result, 0);
+            EXPECT_TRUE(run.window.events.empty());
+            EXPECT_TRUE(run.callback.calls.empty());
+            EXPECT_EQ(ReadFileBytes(file), "old bytes");
+            ASSERT_EQ(boxes.Boxes().size(), c.boxes);
+            if (c.boxes == 1) {
+                EXPECT_EQ(boxes.Boxes()[0].type, MB_OK | MB_ICONINFORMATION);
+            }
+            EXPECT_EQ(g_bStopSearch.load(), c.stop);
+        }
+    }
+    ScriptedMessageBox boxes;
+    RecordingWindow window;
+    EXPECT_EQ(RunDownload(nullptr, file.c_str(), nullptr, 0, window), 0);
+    EXPECT_EQ(RunDownload(Url("/x").c_str(), nullptr, nullptr, 0, window), 0);
+    EXPECT_TRUE(window.events.empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// The tag reader over the network
+
+// A 50 MB file: size from the response head, the tag from its start, and no more than the
+// tag reader's bytes (10 + 32,768 + 250) and one read buffer cross the wire.
+TEST_F(Transfer, TagOfLargeFileReadsOnlyItsStart) {
+    const uint32_t size = 50000000;
+    const std::string path = Path("/mp3", "large.mp3");
+    CString title, artist;
+    uint32_t seconds = 99;
+    EXPECT_EQ(ReadAudioFileInfo(
+                  Url(path + "?size=" + std::to_string(size) + "&tag=" + kTagFixture).c_str(),
+                  title, artist, &seconds),
+              size);
+    EXPECT_EQ(std::string(title), "Song Title");
+    EXPECT_EQ(std::string(artist), "Lead Performer");
+    EXPECT_EQ(seconds, (size - kTagBodySize - 5) / 16384 + 1);
+    ASSERT_TRUE(server_->WaitIdle(30000));
+    EXPECT_LE(server_->BodyBytes(path), 10u + 32768u + 250u + 16384u);
+}
+
+TEST_F(Transfer, TagReaderCases) {
+    struct Case {
+        const char* name;
+        std::string target;
+        bool wantSeconds;
+        uint32_t size;
+        uint32_t seconds;  // when wanted
+        const char* title;
+        const char* artist;
+    };
+    // Title and artist are written only when a tag gives them.
+    const Case cases[] = {
+        {"no tag, 128 kbit/s frames", Path("/mp3", "plain.mp3") + "?size=1000000", true, 1000000,
+         62, "untouched", "untouched"},
+        {"size only", Path("/mp3", "size.mp3") + "?size=5000&tag=" + kTagFixture, false, 5000, 0,
+         "untouched", "untouched"},
+        {"127 bytes", Path("/mp3", "127.mp3") + "?size=127", true, 0, 0, "untouched", "untouched"},
+        {"128 bytes", Path("/mp3", "128.mp3") + "?size=128", true, 128, 1, "untouched",
+         "untouched"},
+        {"no announced size", Path("/nolength", "tag.mp3") + "?size=5000", true, 0, 0, "untouched",
+         "untouched"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CString title("untouched"), artist("untouched");
+        uint32_t seconds = 99;
+        EXPECT_EQ(ReadAudioFileInfo(Url(c.target).c_str(), title, artist,
+                                    c.wantSeconds ? &seconds : nullptr),
+                  c.size);
+        EXPECT_EQ(seconds, c.wantSeconds ? c.seconds : 99u);
+        EXPECT_EQ(std::string(title), c.title);
+        EXPECT_EQ(std::string(artist), c.artist);
+    }
+}
+
+TEST_F(Transfer, TagReaderCannotOpen) {
+    const std::string urls[] = {
+        "https://127.0.0.1:" + std::to_string(server_->Port()) + "/a.mp3",
+        ClosedUrl("/a.mp3"),
+        "no address",
+    };
+    for (const std::string& url : urls) {
+        SCOPED_TRACE(url);
+        ScriptedMessageBox boxes;
+        CString title("untouched"), artist("untouched");
+        uint32_t seconds = 77;
+        EXPECT_EQ(ReadAudioFileInfo(url.c_str(), title, artist, &seconds), 0u);
+        EXPECT_EQ(seconds, 77u);
+        EXPECT_EQ(std::string(title), "untouched");
+        EXPECT_EQ(std::string(artist), "untouched");
+        EXPECT_TRUE(boxes.Boxes().empty());
+    }
+}
+
+}  // namespace
+}  // namespace quor::test
