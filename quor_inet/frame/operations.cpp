@@ -1,7 +1,28 @@
-// The two operations the host calls. Their work arrives with the search dialog and the
-// download; until then they report "nothing done".
+// The two operations the host calls. The search dialog's work arrives with the dialog; until
+// then INet_DoInternetDlg reports "nothing done".
+#include "quor_inet/frame/download_progress_dlg.h"
 #include "quor_inet/frame/export_guard.h"
 #include "quor_inet/include/quor_inet.h"
+#include "quor_inet/transfer/download.h"
+
+namespace {
+
+// What a download with a callback has instead of the window: nothing to show, and at the end
+// the main window enabled, as after a download with the window. While another download's
+// window is open (the host re-entered from that download's message pumping), that window and
+// the disabled main window are left to their own download.
+class NoProgressWindow : public DownloadProgressWindow {
+  public:
+    int OpenProgressWindow(const char*, const char*) override { return 1; }
+    int UpdateProgressWindow(int32_t, int32_t) override { return 1; }
+    void CloseProgressWindow() override {
+        if (!g_dlgDownloadProgress.InUse()) {
+            g_dlgDownloadProgress.CloseProgressWindow();
+        }
+    }
+};
+
+}  // namespace
 
 int INet_DoInternetDlg(const char* url, uint32_t reserved, CString* result) {
     (void)url;
@@ -11,9 +32,16 @@ int INet_DoInternetDlg(const char* url, uint32_t reserved, CString* result) {
 }
 
 int INet_Download(const char* url, const char* path, DownloadProgressProc progress, int userValue) {
-    (void)url;
-    (void)path;
-    (void)progress;
-    (void)userValue;
-    return ExportGuard([] { return 0; });
+    return ExportGuard([&] {
+        if (progress != nullptr) {
+            NoProgressWindow none;
+            return RunDownload(url, path, progress, userValue, none);
+        }
+        // There is one progress window: a second download that would show it while it is open
+        // is refused before it sends anything.
+        if (g_dlgDownloadProgress.InUse()) {
+            return 0;
+        }
+        return RunDownload(url, path, nullptr, userValue, g_dlgDownloadProgress);
+    });
 }
