@@ -1,5 +1,5 @@
 // The two operations as a host calls them: any time, in any order, answering exactly 0 or 1.
-// A watcher answers whatever window they may put up (Cancel, No or OK), so no call can hang.
+// A watcher answers every message box they put up (Cancel, No or OK), so no call can hang.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 
 #include "quor_inet/include/quor_inet.h"
 #include "tests/automation/wine_automation.h"
+#include "tests/server/test_server_client.h"
 
 namespace fs = std::filesystem;
 
@@ -26,7 +27,7 @@ class WindowWatcher {
             m_thread.join();
         }
     }
-    std::vector<std::string> Answered() {
+    std::vector<automation::MessageBoxInfo> Answered() {
         m_stop = true;
         if (m_thread.joinable()) {
             m_thread.join();
@@ -41,12 +42,14 @@ class WindowWatcher {
         filter.processId = GetCurrentProcessId();
         // Bounded: a minute at most, whatever the calls do.
         for (int round = 0; round < 3000 && !m_stop; ++round) {
-            if (automation::Window w = automation::FindTopLevelWindow(filter)) {
+            automation::Window w = automation::FindTopLevelWindow(filter);
+            // Message boxes only: a progress window goes away by itself.
+            if (w != nullptr && automation::Control(w, automation::kMessageBoxTextId) != nullptr) {
                 automation::MessageBoxInfo box = automation::ReadMessageBox(w);
                 int button = box.no       ? automation::kIdNo
                              : box.cancel ? automation::kIdCancel
                                           : automation::kIdOk;
-                m_answered.push_back(automation::WindowText(w) + ": " + box.text);
+                m_answered.push_back(box);
                 automation::ClickButton(w, button, 2000);
                 automation::WaitForWindowGone(w, 2000);
             }
@@ -55,7 +58,7 @@ class WindowWatcher {
     }
 
     std::atomic<bool> m_stop{false};
-    std::vector<std::string> m_answered;
+    std::vector<automation::MessageBoxInfo> m_answered;
     std::thread m_thread;
 };
 
@@ -77,16 +80,27 @@ TEST(Operations, DownloadFirstThenTheDialogEachAnswerZeroOrOne) {
     fs::remove_all(dir);
     fs::create_directories(dir);
     const std::string target = (dir / "song.mp3").string();
+    const std::string base = quor::test::SharedTestServerBaseUrl();
+    ASSERT_FALSE(base.empty()) << "the shared test server is not running";
 
     WindowWatcher watcher;
     // Before any dialog has ever run.
-    int result = INet_Download(kRefusedUrl, target.c_str(), &CountProgress, 7);
+    const std::string url = base + "/exact/frame-operations.mp3?size=40000";
+    int result = INet_Download(url.c_str(), target.c_str(), &CountProgress, 7);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(fs::file_size(target), 40000u);
+    EXPECT_GT(g_progressCalls, 0);
+    fs::remove(target);
+
+    // Refused: the library tells the user why (one box, OK).
+    g_progressCalls = 0;
+    result = INet_Download(kRefusedUrl, target.c_str(), &CountProgress, 7);
     EXPECT_EQ(result, 0) << "nothing could be fetched";
     EXPECT_FALSE(fs::exists(target));
     EXPECT_EQ(g_progressCalls, 0);
 
     result = INet_Download("https://127.0.0.1:9/song.mp3", target.c_str(), nullptr, 0);
-    EXPECT_EQ(result, 0) << "only http is fetched";
+    EXPECT_EQ(result, 0) << "only http is fetched, without a word";
     EXPECT_FALSE(fs::exists(target));
 
     CString chosen = "left alone";
@@ -101,9 +115,19 @@ TEST(Operations, DownloadFirstThenTheDialogEachAnswerZeroOrOne) {
 
     result = INet_Download(kRefusedUrl, target.c_str(), nullptr, 0);
     EXPECT_EQ(result, 0);
-    for (const std::string& answered : watcher.Answered()) {
-        std::printf("answered %s\n", answered.c_str());
+    EXPECT_FALSE(fs::exists(target));
+
+    int refusals = 0;
+    for (const automation::MessageBoxInfo& box : watcher.Answered()) {
+        std::printf("answered %s: %s\n", box.caption.c_str(), box.text.c_str());
+        EXPECT_EQ(box.caption, "frame_host_test");
+        if (box.Buttons() == "OK") {
+            ++refusals;
+            EXPECT_EQ(box.icon, automation::BoxIcon::Information);
+            EXPECT_FALSE(box.text.empty());
+        }
     }
+    EXPECT_EQ(refusals, 2) << "one box for each refused download, none for https";
     fs::remove_all(dir);
 }
 
