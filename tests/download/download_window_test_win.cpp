@@ -34,10 +34,15 @@ constexpr char kHostCaption[] = "download_window_test";  // the program's name, 
 constexpr uint32_t kWaitMs = 15000;
 
 // Without a window manager on the test display, Wine waits for one whenever a window closes
-// unless the program's windows are its own to manage.
+// unless the program's windows are its own to manage. Wine reads the setting when the program
+// starts, so the first run in a prefix (the Setup case) only writes it for the later ones.
 const bool kUnmanaged = [] {
     return automation::SetWineAppUnmanaged(std::string(kHostCaption) + ".exe");
 }();
+
+TEST(Setup, ProgramManagesItsOwnWindows) {
+    EXPECT_TRUE(kUnmanaged);
+}
 
 // ---- what the host's language shows
 
