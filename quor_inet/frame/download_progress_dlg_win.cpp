@@ -75,8 +75,8 @@ int CDownloadProgressDlg::UpdateProgressWindow(int32_t done, int32_t total) {
     }
     const int32_t percent = ProgressPercent(done, total);
     m_dwLastTick = GetTickCount();
-    const DWORD elapsed =
-        m_dwLastTick - m_dwStartTick;  // unsigned: a wrap of the counter is harmless
+    // Unsigned, so a wrap of the tick counter between the two readings is harmless.
+    const DWORD elapsed = m_dwLastTick - m_dwStartTick;
 
     const ProgressTexts texts = MakeProgressTexts(ComputeProgressFigures(done, total, elapsed));
     SetDlgItemText(IDC_SPEED, texts.speed);
