@@ -276,8 +276,17 @@ std::string Workspace::Write(const std::string& relative, const std::string& con
 
 void Workspace::Replace(const std::string& relative, const std::string& content) {
     std::string fresh = Write(relative + ".new", content);
-    EXPECT_TRUE(MoveFileExA(fresh.c_str(), Path(relative).c_str(), MOVEFILE_REPLACE_EXISTING))
-        << relative << ": error " << GetLastError();
+    // The launcher may have the script open for a read at this moment: try again for a while.
+    BOOL moved = FALSE;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 100 && !moved; ++attempt) {
+        moved = MoveFileExA(fresh.c_str(), Path(relative).c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (!moved) {
+            error = GetLastError();
+            Sleep(50);
+        }
+    }
+    EXPECT_TRUE(moved) << relative << ": error " << error;
 }
 
 std::string Workspace::Copy(const std::string& from, const std::string& to) {
