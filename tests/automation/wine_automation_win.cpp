@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -589,12 +590,23 @@ Process Process::Start(const std::string& commandLine, const std::string& direct
         CloseHandle(info.hThread);
         p.handle_ = info.hProcess;
         p.id_ = info.dwProcessId;
+    } else {
+        std::fprintf(stderr, "Process::Start: CreateProcess failed with %lu: %s\n",
+                     static_cast<unsigned long>(GetLastError()), commandLine.c_str());
     }
     return p;
 }
 
 bool Process::Wait(uint32_t timeoutMs) {
-    return handle_ != nullptr && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+    if (handle_ == nullptr) {
+        return false;
+    }
+    DWORD result = WaitForSingleObject(handle_, timeoutMs);
+    if (result == WAIT_FAILED) {
+        std::fprintf(stderr, "Process::Wait failed with %lu\n",
+                     static_cast<unsigned long>(GetLastError()));
+    }
+    return result == WAIT_OBJECT_0;
 }
 
 bool Process::Running() {
