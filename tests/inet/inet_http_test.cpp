@@ -8,11 +8,21 @@
 #include <vector>
 
 #include "afx/inet/internet_session.h"
-#include "tests/inet/inet_test_server.h"
+#include "tests/server/loopback_server.h"
 #include "tests/server/test_http_server.h"
 
 namespace quor::test {
 namespace {
+
+// The user agent a session sends when none is named: on Windows the program's own name (what
+// the class library takes as the application's name), natively a fixed product name.
+std::string ExpectedDefaultAgent() {
+#ifdef _WIN32
+    return "inet_http_test";
+#else
+    return "quor_inet";
+#endif
+}
 
 constexpr uint32_t kTestReceiveTimeoutMs = 20000;
 
@@ -68,7 +78,7 @@ class InetHttp : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string whyNot;
-        server_ = InetTestServer::Get(whyNot);
+        server_ = LoopbackServer::Get(whyNot);
         ASSERT_NE(server_, nullptr) << whyNot;
         tag_ = std::to_string(std::random_device{}());
         session_ = NewSession();
@@ -116,7 +126,7 @@ class InetHttp : public ::testing::Test {
         return file;
     }
 
-    InetTestServer* server_ = nullptr;
+    LoopbackServer* server_ = nullptr;
     std::string tag_;
     std::unique_ptr<CInternetSession> session_;
 };

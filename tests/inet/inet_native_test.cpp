@@ -9,7 +9,7 @@
 #include <string>
 
 #include "afx/inet/internet_session.h"
-#include "tests/inet/inet_test_server.h"
+#include "tests/server/loopback_server.h"
 
 namespace quor::test {
 namespace {
@@ -38,7 +38,7 @@ std::string ReadSmall(CInternetSession& session, const std::string& url, uint32_
 
 TEST(InetProxyEnvironment, PreconfiguredAccessUsesItDirectAccessDoesNot) {
     std::string whyNot;
-    InetTestServer* server = InetTestServer::Get(whyNot);
+    LoopbackServer* server = LoopbackServer::Get(whyNot);
     ASSERT_NE(server, nullptr) << whyNot;
     const std::string path = "/exact/inet-env-" + std::to_string(std::random_device{}());
     ProxyVariable proxy("http://127.0.0.1:" + std::to_string(server->Port()));
@@ -59,7 +59,7 @@ TEST(InetProxyEnvironment, PreconfiguredAccessUsesItDirectAccessDoesNot) {
 
 TEST(InetNativeBuffering, TransferWaitsForTheReader) {
     std::string whyNot;
-    InetTestServer* server = InetTestServer::Get(whyNot);
+    LoopbackServer* server = LoopbackServer::Get(whyNot);
     ASSERT_NE(server, nullptr) << whyNot;
     const std::string target =
         "/exact/inet-buffer-" + std::to_string(std::random_device{}()) + "?size=52428800";

@@ -310,16 +310,16 @@ RangeResult ParseRange(std::string_view header, uint64_t size, uint64_t& first, 
     if (eq == std::string_view::npos || !IEquals(Trim(header.substr(0, eq)), "bytes")) {
         return RangeResult::kNone;
     }
-    std::string_view spec = Trim(header.substr(eq + 1));
-    if (spec.find(',') != std::string_view::npos) {
+    std::string_view range = Trim(header.substr(eq + 1));
+    if (range.find(',') != std::string_view::npos) {
         return RangeResult::kNone;
     }
-    size_t dash = spec.find('-');
+    size_t dash = range.find('-');
     if (dash == std::string_view::npos) {
         return RangeResult::kNone;
     }
-    std::string_view a = Trim(spec.substr(0, dash));
-    std::string_view b = Trim(spec.substr(dash + 1));
+    std::string_view a = Trim(range.substr(0, dash));
+    std::string_view b = Trim(range.substr(dash + 1));
     if (a.empty()) {
         uint64_t n = 0;
         if (!ParseU64(b, n)) {

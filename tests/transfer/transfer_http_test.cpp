@@ -21,7 +21,7 @@
 #include "quor_inet/transfer/http_request.h"
 #include "quor_inet/transfer/page_fetch.h"
 #include "tests/server/test_http_server.h"
-#include "tests/transfer/transfer_server.h"
+#include "tests/server/loopback_server.h"
 #include "tests/transfer/transfer_test_support.h"
 
 namespace quor::test {
@@ -49,7 +49,7 @@ class Transfer : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string whyNot;
-        server_ = TransferServer::Get(whyNot);
+        server_ = LoopbackServer::Get(whyNot);
         ASSERT_NE(server_, nullptr) << whyNot;
         tag_ = std::to_string(std::random_device{}());
         g_bStopSearch = 0;
@@ -66,12 +66,12 @@ class Transfer : public ::testing::Test {
     }
     std::string Url(const std::string& target) const { return server_->Url(target); }
     std::string ClosedUrl(const std::string& target) const {
-        return "http://127.0.0.1:" + std::to_string(ClosedPort()) + target;
+        return "http://127.0.0.1:" + std::to_string(RefusingPort()) + target;
     }
 
     static std::string PageFixture() { return ReadFileBytes(QUOR_SOURCE_ROOT "/" + kPageFixture); }
 
-    TransferServer* server_ = nullptr;
+    LoopbackServer* server_ = nullptr;
     std::string tag_;
 };
 

@@ -10,7 +10,7 @@
 #include "quor_inet/transfer/download.h"
 #include "quor_inet/transfer/http_request.h"
 #include "tests/server/test_http_server.h"
-#include "tests/transfer/transfer_server.h"
+#include "tests/server/loopback_server.h"
 #include "tests/transfer/transfer_test_support.h"
 
 namespace quor::test {
@@ -60,7 +60,7 @@ TEST(TransferNative, OfflinePromptOkRetriesTheSameAddress) {
 // figures the window would show are made for every update.
 TEST(TransferNative, TotalsPastTwoGigabytes) {
     std::string whyNot;
-    TransferServer* server = TransferServer::Get(whyNot);
+    LoopbackServer* server = LoopbackServer::Get(whyNot);
     ASSERT_NE(server, nullptr) << whyNot;
     TempFolder folder;
     struct Case {

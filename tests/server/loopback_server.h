@@ -1,6 +1,8 @@
-// The HTTP server the Internet class tests talk to: the in-process test server natively, the
-// run's shared server (started by the CTest fixture) in the Windows build under Wine. The same
-// test source runs against both.
+// The HTTP server that tests of the Internet classes and of the transfers talk to: the
+// in-process test server natively, the run's shared server (started by the CTest fixture) in the
+// Windows build under Wine. The same test source runs against both. Both serve the repository as
+// their document root and fixture folder, so "/files/<repo path>" and "tag=<repo path>" work with
+// either.
 #pragma once
 
 #include <cstdint>
@@ -18,12 +20,12 @@ struct SeenRequest {
     std::string Header(std::string_view name) const;  // ASCII case-insensitive; empty if none
 };
 
-class InetTestServer {
+class LoopbackServer {
   public:
     // The one server of this test program; null (with a reason) when none can be reached.
-    static InetTestServer* Get(std::string& whyNot);
+    static LoopbackServer* Get(std::string& whyNot);
 
-    virtual ~InetTestServer() = default;
+    virtual ~LoopbackServer() = default;
     virtual uint16_t Port() const = 0;
     std::string Url(std::string_view target) const;
 
@@ -37,9 +39,6 @@ class InetTestServer {
     // The logged requests whose target begins with prefix, oldest first.
     virtual std::vector<SeenRequest> RequestsFor(const std::string& prefix) = 0;
 };
-
-// The user agent this platform's sessions send when none is named.
-std::string ExpectedDefaultAgent();
 
 // A loopback port on which nothing listens (bound, noted, closed).
 uint16_t RefusingPort();

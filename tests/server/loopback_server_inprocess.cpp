@@ -1,13 +1,13 @@
 #include <memory>
 
+#include "tests/server/loopback_server.h"
 #include "tests/server/test_http_server.h"
-#include "tests/transfer/transfer_server.h"
 
 namespace quor::test {
 
 namespace {
 
-class InProcessServer : public TransferServer {
+class InProcessServer : public LoopbackServer {
   public:
     InProcessServer() : server_(MakeOptions()) {}
 
@@ -21,7 +21,17 @@ class InProcessServer : public TransferServer {
     uint16_t Port() const override { return server_.port(); }
     uint64_t BodyBytes(const std::string& path) override { return server_.BodyBytesSent(path); }
     uint64_t Requests(const std::string& path) override { return server_.RequestCount(path); }
+    std::optional<uint64_t> Connections() override { return server_.ConnectionsAccepted(); }
     bool WaitIdle(int timeoutMs) override { return server_.WaitIdle(timeoutMs); }
+    std::vector<SeenRequest> RequestsFor(const std::string& prefix) override {
+        std::vector<SeenRequest> out;
+        for (const LoggedRequest& l : server_.Log()) {
+            if (l.target.compare(0, prefix.size(), prefix) == 0) {
+                out.push_back({l.target, l.headers});
+            }
+        }
+        return out;
+    }
 
   private:
     static TestHttpServer::Options MakeOptions() {
@@ -36,7 +46,7 @@ class InProcessServer : public TransferServer {
 
 }  // namespace
 
-TransferServer* TransferServer::Get(std::string& whyNot) {
+LoopbackServer* LoopbackServer::Get(std::string& whyNot) {
     static std::unique_ptr<InProcessServer> server;
     static std::string failure;
     if (!server && failure.empty()) {
@@ -49,7 +59,7 @@ TransferServer* TransferServer::Get(std::string& whyNot) {
     return server.get();
 }
 
-uint16_t ClosedPort() {
+uint16_t RefusingPort() {
     return TestHttpServer::RefusingPort();
 }
 

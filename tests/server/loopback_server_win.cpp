@@ -6,14 +6,14 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/inet/inet_test_server.h"
+#include "tests/server/loopback_server.h"
 #include "tests/server/test_server_client.h"
 
 namespace quor::test {
 
 namespace {
 
-class SharedServer : public InetTestServer {
+class SharedServer : public LoopbackServer {
   public:
     explicit SharedServer(uint16_t port) : port_(port) {}
     uint16_t Port() const override { return port_; }
@@ -93,7 +93,7 @@ class SharedServer : public InetTestServer {
 
 }  // namespace
 
-InetTestServer* InetTestServer::Get(std::string& whyNot) {
+LoopbackServer* LoopbackServer::Get(std::string& whyNot) {
     static std::unique_ptr<SharedServer> server;
     if (!server) {
         uint16_t port = SharedTestServerPort();
@@ -126,10 +126,6 @@ uint16_t RefusingPort() {
     }
     WSACleanup();
     return port;
-}
-
-std::string ExpectedDefaultAgent() {
-    return "inet_http_test";  // the test program's file name without ".exe"
 }
 
 }  // namespace quor::test

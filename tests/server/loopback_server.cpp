@@ -1,4 +1,4 @@
-#include "tests/inet/inet_test_server.h"
+#include "tests/server/loopback_server.h"
 
 namespace quor::test {
 
@@ -26,7 +26,7 @@ std::string SeenRequest::Header(std::string_view name) const {
     return {};
 }
 
-std::string InetTestServer::Url(std::string_view target) const {
+std::string LoopbackServer::Url(std::string_view target) const {
     return "http://127.0.0.1:" + std::to_string(Port()) + std::string(target);
 }
 
