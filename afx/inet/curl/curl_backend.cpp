@@ -20,6 +20,8 @@ namespace afx::inet {
 
 namespace {
 
+constexpr long kReceiveBufferBytes = 65536;
+
 using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kDefaultConnectTimeoutMs = 60000;
@@ -375,6 +377,9 @@ bool CurlRequest::Send(std::string_view headers, const void* body, size_t bodyLe
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeoutMs));
     curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
+    // Fewer, larger receives: the write callback still hands the reader at most the read
+    // buffer ahead of it, plus the one receive that curl holds while paused.
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlRequest::WriteCallback);
     curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlRequest::HeaderCallback);
