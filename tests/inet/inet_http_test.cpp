@@ -116,6 +116,24 @@ class InetHttp : public ::testing::Test {
         return r;
     }
 
+    // The same resource either way a file is had: a sent request or OpenURL.
+    struct Opened {
+        Request request;
+        std::unique_ptr<CStdioFile> url;
+        CFile* file = nullptr;
+    };
+    Opened OpenEither(const std::string& target, bool viaUrl) {
+        Opened o;
+        if (viaUrl) {
+            o.url = OpenUrl(target);
+            o.file = o.url.get();
+        } else {
+            o.request = Send(target);
+            o.file = o.request.file.get();
+        }
+        return o;
+    }
+
     std::unique_ptr<CStdioFile> OpenUrl(const std::string& target,
                                         uint32_t flags = INTERNET_FLAG_TRANSFER_ASCII) {
         std::unique_ptr<CStdioFile> file;
@@ -217,16 +235,8 @@ TEST_F(InetHttp, ExactSizesThroughARequestAndThroughOpenUrl) {
             SCOPED_TRACE(name);
             const std::string path = Path("/exact", name);
             const std::string target = path + "?size=" + std::to_string(size);
-            Request r;
-            std::unique_ptr<CStdioFile> opened;
-            CFile* file = nullptr;
-            if (viaUrl) {
-                opened = OpenUrl(target);
-                file = opened.get();
-            } else {
-                r = Send(target);
-                file = r.file.get();
-            }
+            Opened opened = OpenEither(target, viaUrl);
+            CFile* file = opened.file;
             ASSERT_NE(file, nullptr);
             EXPECT_EQ(file->Seek(0, CFile::end), static_cast<long>(size));
             EXPECT_EQ(file->Seek(0, CFile::begin), 0);
@@ -258,16 +268,8 @@ TEST_F(InetHttp, BodiesWithoutALengthHaveNoEndToSeekTo) {
         for (bool viaUrl : {false, true}) {
             SCOPED_TRACE(std::string(c.route) + (viaUrl ? " url" : " request"));
             const std::string target = Path(c.route, viaUrl ? "url" : "request") + c.query;
-            Request r;
-            std::unique_ptr<CStdioFile> opened;
-            CFile* file = nullptr;
-            if (viaUrl) {
-                opened = OpenUrl(target);
-                file = opened.get();
-            } else {
-                r = Send(target);
-                file = r.file.get();
-            }
+            Opened opened = OpenEither(target, viaUrl);
+            CFile* file = opened.file;
             ASSERT_NE(file, nullptr);
             EXPECT_EQ(InternetErrorOf([&] { file->Seek(0, CFile::end); }),
                       ERROR_INTERNET_INVALID_OPERATION);
@@ -287,16 +289,8 @@ TEST_F(InetHttp, BodyCutOffMidwayThrowsConnectionAborted) {
         SCOPED_TRACE(viaUrl ? "url" : "request");
         const std::string target =
             Path("/cut", viaUrl ? "url" : "request") + "?size=10000&after=4000";
-        Request r;
-        std::unique_ptr<CStdioFile> opened;
-        CFile* file = nullptr;
-        if (viaUrl) {
-            opened = OpenUrl(target);
-            file = opened.get();
-        } else {
-            r = Send(target);
-            file = r.file.get();
-        }
+        Opened opened = OpenEither(target, viaUrl);
+        CFile* file = opened.file;
         ASSERT_NE(file, nullptr);
         EXPECT_EQ(file->Seek(0, CFile::end), 10000);
         EXPECT_EQ(file->Seek(0, CFile::begin), 0);
