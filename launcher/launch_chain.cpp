@@ -54,6 +54,7 @@ void AskForRestart(RunState& run) {
         run.ReadString(section::kDefault, key::kRebootText, "", text, sizeof(text));
     }
     if (text[0] == '\0') {
+        run.system.EnableShutdownPrivilege();
         run.system.RequestRestart(kRestartReboot, 0);
         return;
     }
@@ -63,6 +64,7 @@ void AskForRestart(RunState& run) {
     }
     ExpandLineBreaks(text);
     if (run.system.ShowMessageBox(text, caption, kBoxYesNo | kBoxIconQuestion) == kAnswerYes) {
+        run.system.EnableShutdownPrivilege();
         run.system.RequestRestart(kRestartReboot, 0);
     }
 }

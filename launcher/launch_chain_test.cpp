@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -223,26 +224,38 @@ TEST_F(LaunchChainTest, FailureReadOrder) {
 }
 
 TEST_F(LaunchChainTest, CdromPassOverZeroOneAndTwoDrives) {
+    using Drives = std::vector<std::pair<std::string, uint32_t>>;
+    const Drives twoDrives = {{"E:\\", kDriveCdrom}, {"F:\\", kDriveCdrom}};
     struct Case {
         const char* name;
-        std::vector<std::pair<std::string, uint32_t>> drives;
+        Drives drives;
         std::set<std::string> existing;
         std::vector<std::string> attempts;
         size_t boxes;
+        const char* text = "%CDROM%A.EXE";
+        RecordingSystem::LaunchResult missing = {};
+        const char* nextFile = nullptr;  // File of a next script, when there is one
     } cases[] = {
         {"noDrive", {{"C:\\", kFixed}}, {}, {"%CDROM%A.EXE"}, 1},
         {"oneDriveHasIt", {{"E:\\", kDriveCdrom}}, {"e:\\a.exe"}, {"E:\\A.EXE"}, 0},
         {"oneDriveLacksIt", {{"E:\\", kDriveCdrom}}, {}, {"E:\\A.EXE", "%CDROM%A.EXE"}, 1},
-        {"fileOnSecondDrive",
-         {{"E:\\", kDriveCdrom}, {"F:\\", kDriveCdrom}},
-         {"f:\\a.exe"},
-         {"E:\\A.EXE", "F:\\A.EXE"},
-         0},
-        {"fileOnNoDrive",
-         {{"E:\\", kDriveCdrom}, {"F:\\", kDriveCdrom}},
-         {},
-         {"E:\\A.EXE", "F:\\A.EXE", "%CDROM%A.EXE"},
-         1},
+        {"fileOnSecondDrive", twoDrives, {"f:\\a.exe"}, {"E:\\A.EXE", "F:\\A.EXE"}, 0},
+        {"fileOnNoDrive", twoDrives, {}, {"E:\\A.EXE", "F:\\A.EXE", "%CDROM%A.EXE"}, 1},
+        // The message gets the launch error code as %2 and the system error's text as %3.
+        {.name = "fileOnNoDriveNoAssociation",
+         .drives = twoDrives,
+         .existing = {},
+         .attempts = {"E:\\A.EXE", "F:\\A.EXE", "%CDROM%A.EXE"},
+         .boxes = 1,
+         .text = "%CDROM%A.EXE 31 No application is associated.",
+         .missing = {false, 31, 1155}},
+        // Each script starts its pass on the first drive, whichever drive the last one used.
+        {.name = "nextScriptStartsOnTheFirstDrive",
+         .drives = twoDrives,
+         .existing = {"f:\\a.exe", "e:\\b.exe", "f:\\b.exe"},
+         .attempts = {"E:\\A.EXE", "F:\\A.EXE", "E:\\B.EXE"},
+         .boxes = 0,
+         .nextFile = "%CDROM%B.EXE"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -250,7 +263,14 @@ TEST_F(LaunchChainTest, CdromPassOverZeroOneAndTwoDrives) {
         s.moduleFile = "D:\\SETUP.EXE";
         s.drives = c.drives;
         s.existingFiles = c.existing;
-        s.AddScript("D:\\SETUP.INI", "[009]\nFile=%CDROM%A.EXE\n[Error.009]\n2=%1\n");
+        s.missingFile = c.missing;
+        s.systemTexts[1155] = "No application is associated.";
+        std::string script = "[009]\nFile=%CDROM%A.EXE\n[Error.009]\n2=%1\nDefault=%1 %2 %3\n";
+        if (c.nextFile != nullptr) {
+            script = "[General]\nNext=%APPDIR%NEXT.INI\n" + script;
+            s.AddScript("D:\\NEXT.INI", std::string("[009]\nFile=") + c.nextFile + "\n");
+        }
+        s.AddScript("D:\\SETUP.INI", script);
         RunLaunchChain(s, "SETUP.EXE");
         std::vector<std::string> files;
         for (const auto& launch : s.launches) {
@@ -259,7 +279,7 @@ TEST_F(LaunchChainTest, CdromPassOverZeroOneAndTwoDrives) {
         EXPECT_EQ(files, c.attempts);
         ASSERT_EQ(s.boxes.size(), c.boxes);
         if (c.boxes > 0) {
-            EXPECT_EQ(s.boxes[0].text, "%CDROM%A.EXE");
+            EXPECT_EQ(s.boxes[0].text, c.text);
         }
     }
 }
@@ -393,6 +413,7 @@ TEST_F(LaunchChainTest, NoCommandLineScriptMeansNoRun) {
 }
 
 TEST_F(LaunchChainTest, RestartQuestion) {
+    using Calls = std::vector<std::string>;
     struct Case {
         const char* name;
         const char* sections;
@@ -400,38 +421,72 @@ TEST_F(LaunchChainTest, RestartQuestion) {
         size_t boxes;
         const char* text;
         const char* caption;
-        int restarts;
+        Calls calls;  // from the Reboot read to the next script, reads shown as Section.Key
+        const char* entry = "009";  // the section that holds File
     } cases[] = {
-        {"noTextRestartsAtOnce", "", {}, 0, "", "", 1},
+        {"noTextRestartsAtOnce",
+         "",
+         {},
+         0,
+         "",
+         "",
+         {"009.RebootText", "Default.RebootText", "EnableShutdownPrivilege", "RequestRestart 2 0"}},
         {"textFromLanguageCaptionFallback",
          "[009]\nRebootText=Done.$$Restart now?\n",
          {kAnswerYes},
          1,
          "Done.\r\nRestart now?",
          "Restart",
-         1},
-        {"answerNo", "[009]\nRebootText=Done?\nCaption=Setup\n", {7}, 1, "Done?", "Setup", 0},
+         {"009.RebootText", "009.Caption", "Default.Caption", "ShowMessageBox Restart",
+          "EnableShutdownPrivilege", "RequestRestart 2 0"}},
+        {"answerNo",
+         "[009]\nRebootText=Done?\nCaption=Setup\n",
+         {7},
+         1,
+         "Done?",
+         "Setup",
+         {"009.RebootText", "009.Caption", "ShowMessageBox Setup"}},
         {"textOnlyInDefault",
          "[Default]\nRebootText=From default\n",
          {kAnswerYes},
          1,
          "From default",
          "Restart",
-         1},
+         {"009.RebootText", "Default.RebootText", "009.Caption", "Default.Caption",
+          "ShowMessageBox Restart", "EnableShutdownPrivilege", "RequestRestart 2 0"}},
         {"captionFromDefault",
          "[009]\nRebootText=T\n[Default]\nCaption=Def\n",
          {7},
          1,
          "T",
          "Def",
-         0},
+         {"009.RebootText", "009.Caption", "Default.Caption", "ShowMessageBox Def"}},
         {"languageCaptionWins",
          "[009]\nRebootText=T\nCaption=Lang\n[Default]\nCaption=Def\n",
          {7},
          1,
          "T",
          "Lang",
-         0},
+         {"009.RebootText", "009.Caption", "ShowMessageBox Lang"}},
+        // The entry section fell back to "Default"; the question still asks the language first.
+        {"entryInDefaultQuestionFromLanguage",
+         "[009]\nFile=\nRebootText=Lang?\nCaption=Lang\n[Default]\nRebootText=Def?\nCaption=Def\n",
+         {kAnswerYes},
+         1,
+         "Lang?",
+         "Lang",
+         {"009.RebootText", "009.Caption", "ShowMessageBox Lang", "EnableShutdownPrivilege",
+          "RequestRestart 2 0"},
+         "Default"},
+        {"entryInDefaultQuestionFromDefault",
+         "[009]\nFile=\n[Default]\nRebootText=Def?\n",
+         {7},
+         1,
+         "Def?",
+         "Restart",
+         {"009.RebootText", "Default.RebootText", "009.Caption", "Default.Caption",
+          "ShowMessageBox Restart"},
+         "Default"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -439,10 +494,9 @@ TEST_F(LaunchChainTest, RestartQuestion) {
         s.moduleFile = "D:\\INSTALL\\SETUP.EXE";
         s.existingFiles = {"a.exe", "b.exe"};
         s.boxAnswers = c.answers;
-        s.AddScript(kSetup, std::string("[General]\nReboot=1\nNext=%APPDIR%TOOLS.INI\n[009]\n"
-                                        "File=A.EXE\n") +
-                                c.sections);
-        s.AddScript(kTools, "[009]\nFile=B.EXE\n");
+        s.AddScript(kSetup, std::string("[General]\nReboot=1\nNext=%APPDIR%TOOLS.INI\n[") +
+                                c.entry + "]\nFile=A.EXE\n" + c.sections);
+        s.AddScript(kTools, "[009]\nFile=B.EXE\n[Default]\nFile=B.EXE\n");
         RunLaunchChain(s, "SETUP.EXE");
         ASSERT_EQ(s.boxes.size(), c.boxes);
         if (c.boxes > 0) {
@@ -450,7 +504,16 @@ TEST_F(LaunchChainTest, RestartQuestion) {
             EXPECT_EQ(s.boxes[0].caption, c.caption);
             EXPECT_EQ(s.boxes[0].style, 0x24u);
         }
-        EXPECT_EQ(s.restarts, c.restarts);
+        const std::string readPrefix = "ReadProfileString ";
+        auto from = std::find(s.calls.begin(), s.calls.end(), "ReadProfileInt General.Reboot");
+        ASSERT_NE(from, s.calls.end());
+        auto to = std::find(from, s.calls.end(), readPrefix + "General.Next");
+        Calls calls;
+        for (auto call = from + 1; call != to; ++call) {
+            bool isRead = call->rfind(readPrefix, 0) == 0;
+            calls.push_back(isRead ? call->substr(readPrefix.size()) : *call);
+        }
+        EXPECT_EQ(calls, c.calls);
         // The chain goes on with Next whatever the answer.
         ASSERT_EQ(s.launches.size(), 2u);
         EXPECT_EQ(s.launches[1].file, "B.EXE");
@@ -461,7 +524,9 @@ TEST_F(LaunchChainTest, RestartRequestIsAReboot) {
     system.AddScript(kSetup, "[General]\nReboot=1\n[009]\nFile=A.EXE\n");
     system.existingFiles = {"a.exe"};
     RunLaunchChain(system, "SETUP.EXE");
-    EXPECT_EQ(system.calls.back(), "RequestRestart 2 0");
+    std::vector<std::string> last(system.calls.end() - 2, system.calls.end());
+    std::vector<std::string> expected = {"EnableShutdownPrivilege", "RequestRestart 2 0"};
+    EXPECT_EQ(last, expected);
 }
 
 TEST_F(LaunchChainTest, ChainNamingItselfRunsAgain) {

@@ -88,6 +88,9 @@ class LauncherSystem {
     virtual void CloseProcess(ProcessHandle process) = 0;
 
     virtual int ShowMessageBox(const char* text, const char* caption, uint32_t style) = 0;
+    // Enables the shutdown privilege on the process token, which the NT family requires for a
+    // restart request. Windows 9x has no tokens: there, as on any failure, nothing happens.
+    virtual void EnableShutdownPrivilege() = 0;
     virtual void RequestRestart(uint32_t flags, uint32_t reason) = 0;
     // The platform's description of a system error code; 0 when there is none.
     virtual uint32_t SystemErrorText(uint32_t code, char* out, uint32_t size) = 0;

@@ -116,6 +116,20 @@ int Win32LauncherSystem::ShowMessageBox(const char* text, const char* caption, u
     return MessageBoxA(nullptr, text, caption, style);
 }
 
+void Win32LauncherSystem::EnableShutdownPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        return;  // no tokens on Windows 9x, and no privilege needed there
+    }
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+        AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+}
+
 void Win32LauncherSystem::RequestRestart(uint32_t flags, uint32_t reason) {
     ExitWindowsEx(flags, reason);
 }

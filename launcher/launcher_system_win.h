@@ -27,6 +27,7 @@ class Win32LauncherSystem final : public LauncherSystem {
     void WaitForProcess(ProcessHandle process, uint32_t milliseconds) override;
     void CloseProcess(ProcessHandle process) override;
     int ShowMessageBox(const char* text, const char* caption, uint32_t style) override;
+    void EnableShutdownPrivilege() override;
     void RequestRestart(uint32_t flags, uint32_t reason) override;
     uint32_t SystemErrorText(uint32_t code, char* out, uint32_t size) override;
 

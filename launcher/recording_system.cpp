@@ -196,6 +196,7 @@ bool RecordingSystem::ShellLaunch(LaunchRequest& request) {
     if (onLaunch) {
         result = onLaunch(request);
     } else {
+        result = missingFile;
         result.ok = existingFiles.count(Lower(request.file)) != 0;
     }
     if (result.ok) {
@@ -246,6 +247,10 @@ int RecordingSystem::ShowMessageBox(const char* text, const char* caption, uint3
     int answer = boxAnswers.front();
     boxAnswers.pop_front();
     return answer;
+}
+
+void RecordingSystem::EnableShutdownPrivilege() {
+    calls.push_back("EnableShutdownPrivilege");
 }
 
 void RecordingSystem::RequestRestart(uint32_t flags, uint32_t reason) {

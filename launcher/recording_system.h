@@ -59,6 +59,7 @@ class RecordingSystem : public LauncherSystem {
     uint16_t langId = 0x0409;
     OsVersion version{2, 5, 1};
     std::set<std::string> existingFiles;      // launches of these succeed (case-blind)
+    LaunchResult missingFile;                 // what a launch of any other file gives
     std::set<std::string> startableCommands;  // recovery commands that start
     std::map<uint32_t, std::string> systemTexts;
     std::deque<int> boxAnswers;  // answered in turn; IDCANCEL (2) when none is left
@@ -98,6 +99,7 @@ class RecordingSystem : public LauncherSystem {
     void WaitForProcess(ProcessHandle process, uint32_t milliseconds) override;
     void CloseProcess(ProcessHandle process) override;
     int ShowMessageBox(const char* text, const char* caption, uint32_t style) override;
+    void EnableShutdownPrivilege() override;
     void RequestRestart(uint32_t flags, uint32_t reason) override;
     uint32_t SystemErrorText(uint32_t code, char* out, uint32_t size) override;
 
