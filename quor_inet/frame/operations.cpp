@@ -1,6 +1,6 @@
 // The two operations the host calls. The search dialog's work arrives with the dialog; until
 // then INet_DoInternetDlg reports "nothing done".
-#include "quor_inet/frame/download_progress_dlg.h"
+#include "quor_inet/transfer/download_progress_dlg.h"
 #include "quor_inet/frame/export_guard.h"
 #include "quor_inet/include/quor_inet.h"
 #include "quor_inet/transfer/download.h"

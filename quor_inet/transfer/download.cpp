@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "afx/exceptions.h"
+#include "afx/inet/internet_call.h"
 #include "afx/inet/internet_session.h"
 #include "maker/sndcore/sndcore.h"
 #include "quor_inet/transfer/http_request.h"
@@ -14,7 +15,7 @@ namespace {
 // else what can be read at once.
 int32_t FindTotal(CHttpFile& request) {
     try {
-        const long end = request.Seek(0, CFile::end);
+        const int64_t end = request.Seek(0, CFile::end);
         request.Seek(0, CFile::begin);
         return static_cast<int32_t>(static_cast<uint32_t>(end));
     } catch (CInternetException* e) {
@@ -39,6 +40,20 @@ uint32_t BytesNeeded(int32_t total) {
     return needed > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(needed);
 }
 
+// Only a response that delivers the resource is copied: an error page or a redirection is no
+// file.
+bool DeliversResource(const CHttpFile& request) {
+    uint32_t status = 0;
+    return request.QueryInfoStatusCode(status) && status >= 200 && status <= 299;
+}
+
+// Every way out after the request was sent closes in this order; the progress window goes
+// between the closing and the deleting.
+constexpr CallCloseStep kDownloadCloseOrder[] = {
+    CallCloseStep::kCloseFile,  CallCloseStep::kCloseSession,     CallCloseStep::kCloseConnection,
+    CallCloseStep::kAfterClose, CallCloseStep::kDeleteConnection, CallCloseStep::kDeleteFile,
+};
+
 }  // namespace
 
 int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
@@ -46,38 +61,22 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
     if (url == nullptr || path == nullptr) {
         return 0;
     }
-    std::unique_ptr<CInternetSession> session;
-    try {
-        session = std::make_unique<CInternetSession>(nullptr, 1, PRE_CONFIG_INTERNET_ACCESS,
-                                                     nullptr, nullptr, 0);
-    } catch (CInternetException* e) {
-        e->Delete();
+    InternetCall call(kDownloadCloseOrder);
+    if (call.Session() == nullptr) {
         return 0;
     }
     CHttpConnection* connection = nullptr;
     CHttpFile* request = nullptr;
-    if (!OpenHttpRequest(url, *session, connection, request, 0)) {
+    if (!OpenHttpRequest(url, *call.Session(), connection, request, 0)) {
         return 0;
     }
-
-    // Every way out after the request was sent ends here, in this order.
-    struct CleanUp {
-        CInternetSession& session;
-        CHttpConnection* connection;
-        CHttpFile* request;
-        DownloadProgressWindow& window;
-        ~CleanUp() {
-            request->Close();
-            session.Close();
-            connection->Close();
-            window.CloseProgressWindow();
-            delete connection;
-            delete request;
-        }
-    } cleanUp{*session, connection, request, window};
+    call.Adopt(connection, request, [&window] { window.CloseProgressWindow(); });
 
     if (callback == nullptr) {
         window.OpenProgressWindow(url, path);
+    }
+    if (!DeliversResource(*request)) {
+        return 0;
     }
     const int32_t total = FindTotal(*request);
     if (!AL_CheckFreeSpace(BytesNeeded(total), static_cast<unsigned char>(path[0]))) {

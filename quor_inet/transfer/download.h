@@ -33,6 +33,8 @@ class DownloadProgressWindow {
 //
 // Returns 1 when the whole response was written and nobody cancelled, else 0:
 // - the request cannot be sent (as OpenHttpRequest reports it, not quiet): no window, no file;
+// - the response's status is outside 200-299 (an error page, a redirection): no file; the
+//   window, if one was asked for, opens and closes again;
 // - too little free space (total + kFreeSpaceMargin) or the file cannot be created: no file;
 // - a write fails: the file is closed and deleted;
 // - the callback or the window cancels: the file keeps the bytes written so far;

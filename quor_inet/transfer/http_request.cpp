@@ -5,8 +5,8 @@
 #include "afx/inet/internet_session.h"
 #include "afx/message_box.h"
 #include "afx/parse_url.h"
-#include "quor_inet/dialog/search_state.h"
-#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/state/search_state.h"
+#include "quor_inet/resources/string_lookup.h"
 #include "quor_inet/resources/resource.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "afx/inet/internet_call.h"
 #include "afx/inet/internet_session.h"
 #include "quor_inet/transfer/http_request.h"
 
@@ -11,36 +12,25 @@ bool StopRequested(const std::atomic<int32_t>* stopFlag) {
     return stopFlag != nullptr && stopFlag->load() != 0;
 }
 
+// The page's objects are closed in this order on every way out.
+constexpr CallCloseStep kPageCloseOrder[] = {
+    CallCloseStep::kCloseFile,       CallCloseStep::kCloseSession,     CallCloseStep::kDeleteFile,
+    CallCloseStep::kCloseConnection, CallCloseStep::kDeleteConnection,
+};
+
 }  // namespace
 
 int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet) {
-    std::unique_ptr<CInternetSession> session;
-    try {
-        session = std::make_unique<CInternetSession>(nullptr, 1, PRE_CONFIG_INTERNET_ACCESS,
-                                                     nullptr, nullptr, 0);
-    } catch (CInternetException* e) {
-        e->Delete();
+    InternetCall call(kPageCloseOrder);
+    if (call.Session() == nullptr) {
         return 0;
     }
     CHttpConnection* connection = nullptr;
     CHttpFile* request = nullptr;
-    if (!OpenHttpRequest(url, *session, connection, request, bQuiet)) {
+    if (!OpenHttpRequest(url, *call.Session(), connection, request, bQuiet)) {
         return 0;
     }
-
-    // Closed in this order on every way out, an exception included.
-    struct CleanUp {
-        CInternetSession& session;
-        CHttpConnection* connection;
-        CHttpFile* request;
-        ~CleanUp() {
-            request->Close();
-            session.Close();
-            delete request;
-            connection->Close();
-            delete connection;
-        }
-    } cleanUp{*session, connection, request};
+    call.Adopt(connection, request);
 
     request->SetReadBufferSize(kPageChunkSize);
     auto buffer = std::make_unique<char[]>(kPageBufferSize);

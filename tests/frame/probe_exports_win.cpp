@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "afx/resources.h"
-#include "quor_inet/frame/download_progress_dlg.h"
-#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/transfer/download_progress_dlg.h"
+#include "quor_inet/resources/string_lookup.h"
 
 extern "C" const char* QuorProbe_LoadResString(unsigned id) {
     return LoadResString(id);

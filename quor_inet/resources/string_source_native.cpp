@@ -1,4 +1,4 @@
-#include "quor_inet/frame/string_source.h"
+#include "quor_inet/resources/string_source.h"
 
 #include "quor_inet/resources/string_table.h"
 

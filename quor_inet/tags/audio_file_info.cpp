@@ -1,7 +1,6 @@
-#include "quor_inet/transfer/audio_file_info.h"
+#include "quor_inet/tags/audio_file_info.h"
 
-#include <memory>
-
+#include "afx/inet/internet_call.h"
 #include "afx/inet/internet_session.h"
 #include "quor_inet/tags/audio_info.h"
 
@@ -14,10 +13,17 @@ class RemoteAudioSource : public AudioByteSource {
     explicit RemoteAudioSource(CStdioFile& file) : m_file(file) {}
 
     bool GetSize(uint32_t& sizeOut) override {
+        // An error page or a redirection stands in for the file; it tells nothing about it.
+        if (const auto* http = dynamic_cast<const CHttpFile*>(&m_file); http != nullptr) {
+            uint32_t status = 0;
+            if (!http->QueryInfoStatusCode(status) || status < 200 || status > 299) {
+                return false;
+            }
+        }
         try {
-            const long end = m_file.Seek(0, CFile::end);
+            const int64_t end = m_file.Seek(0, CFile::end);
             m_file.Seek(0, CFile::begin);
-            if (end < 0 || static_cast<unsigned long>(end) > 0xFFFFFFFFu) {
+            if (end < 0 || end > int64_t{0xFFFFFFFF}) {
                 return false;  // not a size this call can report
             }
             sizeOut = static_cast<uint32_t>(end);
@@ -31,7 +37,7 @@ class RemoteAudioSource : public AudioByteSource {
     uint32_t ReadAt(uint32_t offset, uint8_t* buffer, uint32_t count) override {
         uint32_t got = 0;
         try {
-            if (m_file.Seek(static_cast<long>(offset), CFile::begin) != static_cast<long>(offset)) {
+            if (m_file.Seek(offset, CFile::begin) != int64_t{offset}) {
                 return 0;
             }
             while (got < count) {
@@ -51,35 +57,26 @@ class RemoteAudioSource : public AudioByteSource {
     CStdioFile& m_file;
 };
 
+constexpr CallCloseStep kFileCloseOrder[] = {CallCloseStep::kCloseFile,
+                                             CallCloseStep::kCloseSession};
+
 }  // namespace
 
 uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut) {
-    std::unique_ptr<CInternetSession> session;
-    std::unique_ptr<CStdioFile> file;
+    InternetCall call(kFileCloseOrder);
+    if (call.Session() == nullptr) {
+        return 0;
+    }
+    CStdioFile* file = nullptr;
     try {
-        session = std::make_unique<CInternetSession>(nullptr, 1, PRE_CONFIG_INTERNET_ACCESS,
-                                                     nullptr, nullptr, 0);
-        file.reset(session->OpenURL(url, 1, INTERNET_FLAG_TRANSFER_ASCII, nullptr, 0));
+        file = call.Session()->OpenURL(url, 1, INTERNET_FLAG_TRANSFER_ASCII, nullptr, 0);
     } catch (CInternetException* e) {
         e->Delete();
     }
-    if (!file) {
-        if (session) {
-            session->Close();
-        }
+    if (file == nullptr) {
         return 0;
     }
-
-    // Closed on every way out, an exception of the reader included.
-    struct CleanUp {
-        CStdioFile& file;
-        CInternetSession& session;
-        ~CleanUp() {
-            file.Close();
-            session.Close();
-        }
-    } cleanUp{*file, *session};
-
+    call.Adopt(nullptr, file);
     RemoteAudioSource source(*file);
     return ReadAudioInfoFromSource(source, title, artist, secondsOut);
 }

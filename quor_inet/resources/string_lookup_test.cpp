@@ -1,4 +1,4 @@
-#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/resources/string_lookup.h"
 
 #include <gtest/gtest.h>
 

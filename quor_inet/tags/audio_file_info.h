@@ -10,6 +10,8 @@
 // body is never read for it), or 0 when the URL cannot be opened, the size cannot be found or
 // it is below 128 bytes. Without secondsOut only the size is found. With it, *secondsOut is
 // set to 0 once the file is open and then title, artist and the playing time are read from
-// the ID3 version 2.2/2.3 tag and the first audio frame: at most 10 + 32768 + 250 bytes of the
-// file are read. A read that fails counts as the end of the file.
+// the ID3 version 2.2/2.3 tag and the first audio frame after the tag (ReadAudioInfoFromSource
+// says which bytes). The file is read in ranged blocks, so a tag that is skipped is never
+// transferred. A response whose status is outside 200-299 counts as a file that cannot be read
+// (0). A read that fails counts as the end of the file.
 uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut);

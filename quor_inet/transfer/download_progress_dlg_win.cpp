@@ -1,9 +1,9 @@
-#include "quor_inet/frame/download_progress_dlg.h"
+#include "quor_inet/transfer/download_progress_dlg.h"
 
 #include <commctrl.h>
 
 #include "afx/message_box.h"
-#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/resources/string_lookup.h"
 #include "quor_inet/resources/resource.h"
 #include "quor_inet/transfer/progress_figures.h"
 

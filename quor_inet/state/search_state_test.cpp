@@ -1,4 +1,4 @@
-#include "quor_inet/dialog/search_state.h"
+#include "quor_inet/state/search_state.h"
 
 #include <cstring>
 

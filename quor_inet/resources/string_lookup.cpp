@@ -1,11 +1,11 @@
-#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/resources/string_lookup.h"
 
 #include <cstring>
 #include <mutex>
 
 #include "afx/cstring.h"
 #include "afx/exceptions.h"
-#include "quor_inet/frame/string_source.h"
+#include "quor_inet/resources/string_source.h"
 
 namespace {
 

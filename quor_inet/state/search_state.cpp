@@ -1,4 +1,4 @@
-#include "quor_inet/dialog/search_state.h"
+#include "quor_inet/state/search_state.h"
 
 // Constant-initialized, so they hold their values before any code of the library runs.
 static_assert(std::atomic<int32_t>::is_always_lock_free);

@@ -1,3 +1,0 @@
-#include "quor_inet/frame/string_source.h"
-
-void PrepareStringSource() {}

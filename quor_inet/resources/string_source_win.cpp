@@ -1,0 +1,3 @@
+#include "quor_inet/resources/string_source.h"
+
+void PrepareStringSource() {}
