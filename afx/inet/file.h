@@ -14,13 +14,14 @@ class CFile {
 
     // Up to count bytes; fewer only at the end. 0 at the end.
     virtual unsigned Read(void* buffer, unsigned count) = 0;
-    // Moves the position by offset from begin, current or end; returns the new position.
-    virtual long Seek(long offset, unsigned from) = 0;
+    // Moves the position by offset from begin, current or end; returns the new position. 64-bit
+    // on every platform (a 32-bit long would end at 2 GiB on Windows).
+    virtual int64_t Seek(int64_t offset, unsigned from) = 0;
     virtual uint32_t GetLength() const = 0;
     virtual void Close() = 0;
 
-    long SeekToBegin() { return Seek(0, begin); }
-    long SeekToEnd() { return Seek(0, end); }
+    int64_t SeekToBegin() { return Seek(0, begin); }
+    int64_t SeekToEnd() { return Seek(0, end); }
 
   protected:
     CFile() = default;

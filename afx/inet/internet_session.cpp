@@ -1,7 +1,6 @@
 #include "afx/inet/internet_session.h"
 
 #include <atomic>
-#include <climits>
 #include <mutex>
 
 #include "afx/inet/backend.h"
@@ -229,15 +228,11 @@ unsigned CInternetFile::Read(void* buffer, unsigned count) {
     return m_reader->Read(buffer, count);
 }
 
-long CInternetFile::Seek(long offset, unsigned from) {
+int64_t CInternetFile::Seek(int64_t offset, unsigned from) {
     if (!m_reader) {
         AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     }
-    int64_t position = m_reader->Seek(offset, from);
-    if (position > LONG_MAX) {
-        AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INVALID_OPERATION);
-    }
-    return static_cast<long>(position);
+    return m_reader->Seek(offset, from);
 }
 
 uint32_t CInternetFile::GetLength() const {

@@ -140,7 +140,7 @@ class CInternetFile : public CStdioFile {
     // A request's file can move forward (the bytes between are read and dropped) and back
     // within the last kHistoryBytes read; further back throws (12016). A file of OpenURL can
     // move anywhere. A negative position throws (12016).
-    long Seek(long offset, unsigned from) override;
+    int64_t Seek(int64_t offset, unsigned from) override;
 
     // The bytes that can be read at once: waits until at least one is there or the body ends.
     uint32_t GetLength() const override;

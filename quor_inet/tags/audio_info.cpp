@@ -35,25 +35,27 @@ uint32_t ReadAudioInfoFromSource(AudioByteSource& source, CString& title, CStrin
     const TagHeader tag =
         ParseTagHeader(headerBytes, ReadBounded(source, 0, headerBytes, kTagHeaderSize));
     const uint32_t bodySize = tag.bodySize;
-    if (bodySize > kMaxTagBodySize) {
-        return fileSize;
-    }
-    // A body declared larger than the file leaves too little for frames; it is then not read.
-    // A failed or short body read walks only the bytes that came.
-    if (tag.kind == TagHeaderKind::kReadable && uint64_t{fileSize} >= uint64_t{bodySize} + 20) {
-        std::vector<uint8_t> body(bodySize);
-        const uint32_t got = ReadBounded(source, kTagHeaderSize, body.data(), bodySize);
-        WalkTagFrames(body.data(), got, tag.version, tag.flags, title, artist);
-    }
-    if (bodySize >= kMaxTagBodySize) {
-        return fileSize;
+    if (tag.kind == TagHeaderKind::kReadable) {
+        if (bodySize > kMaxTagBodySize) {
+            return fileSize;
+        }
+        // A body declared larger than the file leaves too little for frames; it is then not
+        // read. A failed or short body read walks only the bytes that came.
+        if (uint64_t{fileSize} >= uint64_t{bodySize} + 20) {
+            std::vector<uint8_t> body(bodySize);
+            const uint32_t got = ReadBounded(source, kTagHeaderSize, body.data(), bodySize);
+            WalkTagFrames(body.data(), got, tag.version, tag.flags, title, artist);
+        }
+        if (bodySize >= kMaxTagBodySize) {
+            return fileSize;
+        }
     }
 
-    // With a readable tag the window starts 10 bytes before the tag's end, where zero padding
-    // normally stands. A tag of another version is not parsed, so the window starts right after
-    // it rather than among its bytes; the estimate keeps the same T.
-    const uint32_t windowOffset =
-        tag.kind == TagHeaderKind::kOtherVersion ? TagEndOffset(tag) : bodySize;
+    // The audio is looked for right after the tag: a tag need not end in padding (an encoder's
+    // own tag writer leaves none), and a picture or a UTF-16 text at its end holds bytes that
+    // look like a frame header. A tag of a version that is not read is skipped whole, whatever
+    // its size, since only the window after it is read. The estimate keeps T.
+    const uint32_t windowOffset = tag.kind == TagHeaderKind::kNone ? 0 : TagEndOffset(tag);
     uint8_t window[kAudioWindowSize];
     const uint32_t windowCount = ReadBounded(source, windowOffset, window, kAudioWindowSize);
     uint32_t seconds = 0;

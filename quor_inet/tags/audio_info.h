@@ -21,7 +21,9 @@ class AudioByteSource {
 
 // Returns the file size, or 0 when it is unknown or below 128 bytes. With `secondsOut` given,
 // it is set to 0 first and then, with `title` and `artist`, filled from the ID3 version 2.2 or
-// 2.3 tag and the first audio frame; `title` and `artist` are written only when a frame for them
-// is taken. Reads at most 10 + 32768 + 250 bytes.
+// 2.3 tag and the first audio frame after the tag; `title` and `artist` are written only when a
+// frame for them is taken. Reads the 10-byte header, a body of at most 32768 bytes, and 250
+// bytes where the audio begins; a tag of another version (2.4 among them) is not read but
+// skipped whole, whatever its size.
 uint32_t ReadAudioInfoFromSource(AudioByteSource& source, CString& title, CString& artist,
                                  uint32_t* secondsOut);

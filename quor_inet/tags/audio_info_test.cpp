@@ -73,6 +73,31 @@ Bytes ShortFile(size_t size) {
     return Join({data, Header(kMpeg1Layer3At128), {0}});
 }
 
+// A tag of an unread version whose body is full of 64 kbit/s frame headers, so that a window
+// read from inside it gives a wrong time.
+Bytes Version4Tag(size_t bodySize) {
+    Bytes body;
+    while (body.size() < bodySize) {
+        const Bytes header = Header(0xFFFB5064);
+        body.insert(body.end(), header.begin(), header.end());
+    }
+    body.resize(bodySize);
+    return Tag(4, 0, body);
+}
+
+// Tags without padding: the last frame's content ends the body. The last 10 bytes of a picture
+// hold FF D9; those of a UTF-16 text its byte order mark FF FE.
+const Bytes kPictureLastBody =
+    Join({Frame3("TIT2", Latin1Text("Song")), Frame3("TPE1", Latin1Text("Lead")),
+          Frame3("APIC", Join({Repeat(0x11, 100), {0xFF, 0xD9}}))});
+const Bytes kUtf16LastBody =
+    Join({Frame3("TPE1", Latin1Text("Lead")), Frame3("TIT2", Utf16Text("A"))});
+
+// (S - T - 5) / (R x 128) + 1 for a file of 1,000,000 bytes.
+uint32_t SecondsOfMillion(size_t bodySize, uint32_t kbps) {
+    return static_cast<uint32_t>((1000000 - bodySize - 5) / (kbps * 128) + 1);
+}
+
 const InfoCase kInfoCases[] = {
     {"no_tag_62_seconds", Audio(kMpeg1Layer3At128), 1000000, 1000000, kUnset, kUnset, 62},
     {"file_of_127_bytes", Audio(kMpeg1Layer3At128, 127), -1, 0, kUnset, kUnset, 0},
@@ -104,6 +129,17 @@ const InfoCase kInfoCases[] = {
      200, kUnset, kUnset, 0},
     {"xing_after_tag", Join({Tag(3, 0, TitleArtistBody(10)), kXingFrame}), 1000000, 1000000, "Song",
      "Lead", 262},
+    {"version_4_of_40000_bytes", Join({Version4Tag(40000), Audio(kMpeg1Layer3At128)}), 1000000,
+     1000000, kUnset, kUnset, SecondsOfMillion(40000, 128)},
+    {"version_4_of_200000_bytes", Join({Version4Tag(200000), Audio(kMpeg1Layer3At128)}), 1000000,
+     1000000, kUnset, kUnset, SecondsOfMillion(200000, 128)},
+    {"no_padding_picture_ends_in_ff_d9",
+     Join({Tag(3, 0, kPictureLastBody), Audio(kMpeg1Layer3At128)}), 1000000, 1000000, "Song",
+     "Lead", SecondsOfMillion(kPictureLastBody.size(), 128)},
+    {"no_padding_utf16_text_last", Join({Tag(3, 0, kUtf16LastBody), Audio(kMpeg1Layer3At320)}),
+     1000000, 1000000, "A", "Lead", SecondsOfMillion(kUtf16LastBody.size(), 320)},
+    {"no_padding_xing_found", Join({Tag(3, 0, kPictureLastBody), kXingFrame}), 1000000, 1000000,
+     "Song", "Lead", 262},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadAudioInfoTest, testing::ValuesIn(kInfoCases),
@@ -140,6 +176,8 @@ TEST(ReadAudioInfo, ReadsOnlyTheHeaderBodyAndWindow) {
         {"body too large", Join({Tag(3, 0, BodyOfSize(32769)), Audio(kMpeg1Layer3At128, 1000)}),
          10},
         {"version 4", Join({Tag(4, 0, BodyOfSize(30000)), Audio(kMpeg1Layer3At128, 1000)}),
+         10 + 250},
+        {"version 4 past the body limit", Join({Version4Tag(200000), Audio(kMpeg1Layer3At128)}),
          10 + 250},
     };
     for (const auto& c : cases) {

@@ -238,7 +238,7 @@ TEST_F(InetHttp, ExactSizesThroughARequestAndThroughOpenUrl) {
             Opened opened = OpenEither(target, viaUrl);
             CFile* file = opened.file;
             ASSERT_NE(file, nullptr);
-            EXPECT_EQ(file->Seek(0, CFile::end), static_cast<long>(size));
+            EXPECT_EQ(file->Seek(0, CFile::end), static_cast<int64_t>(size));
             EXPECT_EQ(file->Seek(0, CFile::begin), 0);
             // Odd read sizes cross every block boundary somewhere.
             std::string body = ReadToEnd(*file, 3001);

@@ -118,6 +118,8 @@ int main(int argc, char** argv) {
         }
     }
     options.fixtureDir = fixtures.empty() ? options.root : fixtures;
+    // Sizes past 4 GiB may be announced; /cut and ranged reads send only a little of them.
+    options.maxBodyBytes = uint64_t{6} << 30;
 
     // Blocked before any thread starts, so every thread inherits the mask and the signals
     // wait for sigtimedwait below.

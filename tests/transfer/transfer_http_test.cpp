@@ -13,10 +13,10 @@
 
 #include "afx/inet/internet_session.h"
 #include "maker/sndcore/sndcore.h"
-#include "quor_inet/dialog/search_state.h"
-#include "quor_inet/frame/string_lookup.h"
+#include "quor_inet/state/search_state.h"
+#include "quor_inet/resources/string_lookup.h"
 #include "quor_inet/resources/resource.h"
-#include "quor_inet/transfer/audio_file_info.h"
+#include "quor_inet/tags/audio_file_info.h"
 #include "quor_inet/transfer/download.h"
 #include "quor_inet/transfer/http_request.h"
 #include "quor_inet/transfer/page_fetch.h"
@@ -29,6 +29,8 @@ namespace {
 
 const std::string kPageFixture = "tests/transfer/fixtures/page-131073.html";
 const std::string kTagFixture = "tests/transfer/fixtures/tag-v3-200.bin";
+const std::string kTagV4Fixture40000 = "tests/transfer/fixtures/tag-v4-40000.bin";
+const std::string kTagV4Fixture200000 = "tests/transfer/fixtures/tag-v4-200000.bin";
 constexpr uint32_t kTagBodySize = 200;
 
 std::string Pattern(size_t count) {
@@ -517,13 +519,21 @@ TEST_F(Transfer, DownloadFailures) {
          File::kPartial, "c"},
         {"window cancels", Path("/exact", "cancelw") + size, -1, -1, false, false, 2,
          File::kPartial, ""},
+        // An error page or a redirection is no file: nothing is written.
+        {"404, window", Path("/status", "404w") + "?code=404&body=missing", -1, -1, false, false,
+         -1, File::kNone, "oc"},
+        {"500, callback", Path("/status", "500c") + "?code=500&body=broken", -1, -1, false, true,
+         -1, File::kNone, "c"},
+        {"302, window", Path("/redirect", "302w") + "?status=302&to=" + Path("/exact", "t") + size,
+         -1, -1, false, false, -1, File::kNone, "oc"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AL_TestSetFreeBytes(c.freeBytes);
         AL_TestSetWriteLimit(c.writeLimit);
-        const std::string file =
-            c.inMissingFolder ? folder.File("missing/file.bin") : folder.File("failed.bin");
+        const std::string file = c.inMissingFolder
+                                     ? folder.File("missing/file.bin")
+                                     : folder.File("failed-" + std::to_string(&c - cases) + ".bin");
         const DownloadRun run = Download(Url(c.target), file, c.withCallback, c.cancelAt);
         AL_TestSetFreeBytes(-1);
         AL_TestSetWriteLimit(-1);
@@ -608,21 +618,38 @@ TEST_F(Transfer, DownloadWithoutRequest) {
 // The tag reader over the network
 
 // A 50 MB file: size from the response head, the tag from its start, and no more than the
-// tag reader's bytes (10 + 32,768 + 250) and one read buffer cross the wire.
+// tag reader's bytes and a read buffer or two cross the wire. A tag of a version that is not
+// read is skipped by a ranged request, however large it is.
 TEST_F(Transfer, TagOfLargeFileReadsOnlyItsStart) {
     const uint32_t size = 50000000;
-    const std::string path = Path("/mp3", "large.mp3");
-    CString title, artist;
-    uint32_t seconds = 99;
-    EXPECT_EQ(ReadAudioFileInfo(
-                  Url(path + "?size=" + std::to_string(size) + "&tag=" + kTagFixture).c_str(),
-                  title, artist, &seconds),
-              size);
-    EXPECT_EQ(std::string(title), "Song Title");
-    EXPECT_EQ(std::string(artist), "Lead Performer");
-    EXPECT_EQ(seconds, (size - kTagBodySize - 5) / 16384 + 1);
-    ASSERT_TRUE(server_->WaitIdle(30000));
-    EXPECT_LE(server_->BodyBytes(path), 10u + 32768u + 250u + 16384u);
+    struct Case {
+        const char* name;
+        const std::string& fixture;
+        uint32_t bodySize;
+        const char* title;
+        const char* artist;
+        uint64_t maxBytes;
+    };
+    const Case cases[] = {
+        {"version 3", kTagFixture, kTagBodySize, "Song Title", "Lead Performer",
+         10 + 32768 + 250 + 16384},
+        {"version 4 of 200,000 bytes", kTagV4Fixture200000, 200000, "", "", 2 * 16384},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Path("/mp3", std::string(c.name).substr(8, 1) + "-large.mp3");
+        CString title, artist;
+        uint32_t seconds = 99;
+        EXPECT_EQ(ReadAudioFileInfo(
+                      Url(path + "?size=" + std::to_string(size) + "&tag=" + c.fixture).c_str(),
+                      title, artist, &seconds),
+                  size);
+        EXPECT_EQ(std::string(title), c.title);
+        EXPECT_EQ(std::string(artist), c.artist);
+        EXPECT_EQ(seconds, (size - c.bodySize - 5) / 16384 + 1);
+        ASSERT_TRUE(server_->WaitIdle(30000));
+        EXPECT_LE(server_->BodyBytes(path), c.maxBytes);
+    }
 }
 
 TEST_F(Transfer, TagReaderCases) {
@@ -646,6 +673,15 @@ TEST_F(Transfer, TagReaderCases) {
          "untouched"},
         {"no announced size", Path("/nolength", "tag.mp3") + "?size=5000", true, 0, 0, "untouched",
          "untouched"},
+        {"error page", Path("/status", "404.mp3") + "?code=404&body=" + std::string(300, 'x'), true,
+         0, 0, "untouched", "untouched"},
+        // Tags that are not read are skipped whole, past the size limit of those that are.
+        {"version 4 of 40,000 bytes",
+         Path("/mp3", "v4-40000.mp3") + "?size=1000000&tag=" + kTagV4Fixture40000, true, 1000000,
+         (1000000 - 40000 - 5) / 16384 + 1, "untouched", "untouched"},
+        {"version 4 of 200,000 bytes",
+         Path("/mp3", "v4-200000.mp3") + "?size=1000000&tag=" + kTagV4Fixture200000, true, 1000000,
+         (1000000 - 200000 - 5) / 16384 + 1, "untouched", "untouched"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -658,6 +694,32 @@ TEST_F(Transfer, TagReaderCases) {
         EXPECT_EQ(std::string(title), c.title);
         EXPECT_EQ(std::string(artist), c.artist);
     }
+}
+
+// A size between 2 and 4 GiB is a size like any other on both backends: the download's total
+// is its 32-bit count, and a body that breaks off is no file; the tag reader reports it.
+TEST_F(Transfer, SizesBetweenTwoAndFourGigabytes) {
+    const uint64_t size = 3221225472u;
+    const int32_t total32 = static_cast<int32_t>(static_cast<uint32_t>(size));
+    TempFolder folder;
+    AL_TestSetFreeBytes(int64_t{4} << 30);
+    const std::string file = folder.File("3gib.bin");
+    const DownloadRun run = Download(
+        Url(Path("/cut", "3gib") + "?size=" + std::to_string(size) + "&after=262144"), file, true);
+    EXPECT_EQ(run.result, 0);
+    ASSERT_EQ(run.callback.calls.size(), 262144u / 16384u);
+    EXPECT_EQ(run.callback.calls.front().total, total32);
+    EXPECT_EQ(run.callback.calls.back().done, 262144);
+    EXPECT_FALSE(FileExists(file));
+
+    CString title, artist;
+    uint32_t seconds = 0;
+    EXPECT_EQ(ReadAudioFileInfo(Url(Path("/mp3", "3gib.mp3") + "?size=" + std::to_string(size) +
+                                    "&tag=" + kTagFixture)
+                                    .c_str(),
+                                title, artist, &seconds),
+              size);
+    EXPECT_EQ(seconds, (size - kTagBodySize - 5) / 16384 + 1);
 }
 
 TEST_F(Transfer, TagReaderCannotOpen) {

@@ -6,7 +6,7 @@
 
 #include "afx/inet/internet_session.h"
 #include "maker/sndcore/sndcore.h"
-#include "quor_inet/dialog/search_state.h"
+#include "quor_inet/state/search_state.h"
 #include "quor_inet/transfer/download.h"
 #include "quor_inet/transfer/http_request.h"
 #include "tests/server/test_http_server.h"
