@@ -1,5 +1,5 @@
-// The two operations the host calls. The search dialog's work arrives with the dialog; until
-// then INet_DoInternetDlg reports "nothing done".
+// The two operations the host calls.
+#include "quor_inet/dialog/search_dialog.h"
 #include "quor_inet/transfer/download_progress_dlg.h"
 #include "quor_inet/frame/export_guard.h"
 #include "quor_inet/include/quor_inet.h"
@@ -25,10 +25,8 @@ class NoProgressWindow : public DownloadProgressWindow {
 }  // namespace
 
 int INet_DoInternetDlg(const char* url, uint32_t reserved, CString* result) {
-    (void)url;
     (void)reserved;
-    (void)result;
-    return ExportGuard([] { return 0; });
+    return ExportGuard([&] { return DoInternetSearchDialog(url, result); });
 }
 
 int INet_Download(const char* url, const char* path, DownloadProgressProc progress, int userValue) {

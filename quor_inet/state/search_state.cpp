@@ -9,6 +9,7 @@ std::atomic<int32_t> g_bReadID3{kDefaultReadID3};
 std::atomic<int32_t> g_nMaxLevel{kDefaultMaxLevel};
 
 std::atomic<CInternetSearchDlg*> g_pSearchDlg{nullptr};
+std::atomic<SearchView*> g_pSearchView{nullptr};
 std::atomic<CWinThread*> g_pSearchThread{nullptr};
 std::atomic<int32_t> g_bStopSearch{0};
 

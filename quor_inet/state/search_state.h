@@ -7,6 +7,7 @@
 
 class CInternetSearchDlg;
 class CWinThread;
+class SearchView;
 
 // The search settings and the search state shared by the dialog's thread and the crawl worker.
 // Each is one 32-bit value (or pointer) read anew at every use, so a change made on one thread
@@ -30,6 +31,9 @@ inline constexpr const char kKeyMaxLevel[] = "MaxLevel";
 
 // The open search dialog; set when its window is created, never cleared.
 extern std::atomic<CInternetSearchDlg*> g_pSearchDlg;
+// What the worker and the found-files list show their progress in: the open dialog's view,
+// set with g_pSearchDlg (or a front end's own view where there is no dialog).
+extern std::atomic<SearchView*> g_pSearchView;
 // Non-null exactly while a search runs: set by the dialog when it starts the worker, cleared by
 // the worker when it ends.
 extern std::atomic<CWinThread*> g_pSearchThread;

@@ -1,5 +1,6 @@
 // The two operations as a host calls them: any time, in any order, answering exactly 0 or 1.
-// A watcher answers every message box they put up (Cancel, No or OK), so no call can hang.
+// A watcher answers every message box they put up (Cancel, No or OK) and cancels the search
+// dialog, so no call can hang.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -43,8 +44,12 @@ class WindowWatcher {
         // Bounded: a minute at most, whatever the calls do.
         for (int round = 0; round < 3000 && !m_stop; ++round) {
             automation::Window w = automation::FindTopLevelWindow(filter);
-            // Message boxes only: a progress window goes away by itself.
-            if (w != nullptr && automation::Control(w, automation::kMessageBoxTextId) != nullptr) {
+            // The search dialog is cancelled; a progress window goes away by itself.
+            if (w != nullptr && automation::WindowText(w) == "Internet search") {
+                automation::ClickButton(w, automation::kIdCancel, 2000);
+                automation::WaitForWindowGone(w, 2000);
+            } else if (w != nullptr &&
+                       automation::Control(w, automation::kMessageBoxTextId) != nullptr) {
                 automation::MessageBoxInfo box = automation::ReadMessageBox(w);
                 int button = box.no       ? automation::kIdNo
                              : box.cancel ? automation::kIdCancel

@@ -1,0 +1,213 @@
+#include "quor_inet/crawler/crawl_worker.h"
+
+#include <string>
+#include <unordered_map>
+
+#include "afx/parse_url.h"
+#include "afx/string_list.h"
+#include "quor_inet/crawler/playlist_reader.h"
+#include "quor_inet/crawler/reference_scanner.h"
+#include "quor_inet/crawler/url_resolution.h"
+#include "quor_inet/found/found_files.h"
+#include "quor_inet/resources/resource.h"
+#include "quor_inet/resources/string_lookup.h"
+#include "quor_inet/state/search_state.h"
+#include "quor_inet/state/search_view.h"
+#include "quor_inet/transfer/page_fetch.h"
+
+CrawlEntry* g_pCrawlList = nullptr;
+
+namespace {
+
+CrawlEntry* g_pLastCrawl = nullptr;
+uint32_t g_nCrawlCount = 0;
+// Every queued address by its case-blind text, so a duplicate is found without a walk.
+std::unordered_map<std::string, CrawlEntry*> g_crawlIndex;
+
+std::string CaseBlindKey(const char* text) {
+    std::string key(text);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return key;
+}
+
+bool StopRequested() {
+    return g_bStopSearch.load() != 0;
+}
+
+// A reference is followed when it is an address with a server name on an allowed server; the
+// server names alone are compared, not the scheme or the port.
+bool PassesReferenceTest(const CString& reference, const CString& startServer) {
+    uint32_t service = 0;
+    CString server;
+    CString object;
+    uint16_t port = 0;
+    if (!AfxParseURL(reference, service, server, object, port) || server.IsEmpty()) {
+        return false;
+    }
+    return g_bAnyServer.load() != 0 || server.CompareNoCase(startServer) == 0;
+}
+
+bool IsPlaylistAddress(const CString& reference) {
+    const int dot = reference.ReverseFind('.');
+    return dot >= 0 && reference.Mid(dot).CompareNoCase(".m3u") == 0;
+}
+
+class ViewCalls {
+  public:
+    ViewCalls() : m_view(g_pSearchView.load()) {}
+    void Status(const char* text) const {
+        if (m_view != nullptr) {
+            m_view->SetStatusText(text);
+        }
+    }
+    void Range(uint32_t total) const {
+        if (m_view != nullptr) {
+            m_view->SetProgressRange(static_cast<uint16_t>(total));
+        }
+    }
+    void Pos(uint32_t position) const {
+        if (m_view != nullptr) {
+            m_view->SetProgressPos(position);
+        }
+    }
+    void End(const char* label) const {
+        if (m_view != nullptr) {
+            m_view->EndSearch(label);
+        }
+    }
+
+  private:
+    SearchView* m_view;
+};
+
+// One entry: fetch, scan or read, and hand on what passes.
+void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_t& total,
+                const CString& startServer, CStringList& pageRefs, CStringList& fileRefs,
+                const ViewCalls& view) {
+    CString status;
+    status.Format("Analysing page %u from %u at level %u\n%s", pageIndex, total,
+                  static_cast<unsigned>(entry.nLevel), static_cast<const char*>(entry.strUrl));
+    view.Status(status);
+
+    CString text;
+    if (!FetchPage(entry.strUrl, &text, &g_bStopSearch, first ? 0 : 1)) {
+        return;
+    }
+    pageRefs.RemoveAll();
+    fileRefs.RemoveAll();
+    if (StopRequested()) {
+        return;
+    }
+    const CString base = PageBaseAddress(entry.strUrl);
+    if (entry.bPlaylist) {
+        ReadPlaylist(text, base, fileRefs);
+    } else {
+        ScanPageReferences(text, base, pageRefs, fileRefs);
+    }
+
+    for (POSITION pos = fileRefs.GetHeadPosition(); pos != nullptr && !StopRequested();) {
+        const CString& reference = fileRefs.GetNext(pos);
+        if (!PassesReferenceTest(reference, startServer)) {
+            continue;
+        }
+        if (IsPlaylistAddress(reference)) {
+            AddCrawlEntry(reference, entry.nLevel + 1, 1);
+        } else {
+            AddFoundFile(reference);
+        }
+    }
+    for (POSITION pos = pageRefs.GetHeadPosition(); pos != nullptr && !StopRequested();) {
+        const CString& reference = pageRefs.GetNext(pos);
+        if (!PassesReferenceTest(reference, startServer)) {
+            continue;
+        }
+        AddCrawlEntry(reference, entry.nLevel + 1, 0);
+        total = CrawlEntryCount();
+        view.Range(total);
+    }
+    view.Pos(pageIndex);
+}
+
+}  // namespace
+
+void AddCrawlEntry(const char* url, int32_t level, int32_t bPlaylist) {
+    if (url == nullptr || level > g_nMaxLevel.load()) {
+        return;
+    }
+    std::string key = CaseBlindKey(url);
+    if (auto found = g_crawlIndex.find(key); found != g_crawlIndex.end()) {
+        if (found->second->nLevel > level) {
+            found->second->nLevel = level;
+        }
+        return;
+    }
+    auto* entry = new CrawlEntry;
+    entry->strUrl = url;
+    entry->nLevel = level;
+    entry->bPlaylist = bPlaylist;
+    if (g_pLastCrawl == nullptr) {
+        g_pCrawlList = entry;
+    } else {
+        g_pLastCrawl->pNext = entry;
+    }
+    g_pLastCrawl = entry;
+    ++g_nCrawlCount;
+    g_crawlIndex.emplace(std::move(key), entry);
+}
+
+uint32_t CrawlEntryCount() {
+    return g_nCrawlCount;
+}
+
+void FreeCrawlList() {
+    while (g_pCrawlList != nullptr) {
+        CrawlEntry* next = g_pCrawlList->pNext;
+        delete g_pCrawlList;
+        g_pCrawlList = next;
+    }
+    g_pLastCrawl = nullptr;
+    g_nCrawlCount = 0;
+    g_crawlIndex.clear();
+}
+
+unsigned CrawlThreadProc(void* startUrl) {
+    const ViewCalls view;
+    const char* start = static_cast<const char*>(startUrl);
+    AddCrawlEntry(start, 0, 0);
+
+    uint32_t service = 0;
+    CString startServer;
+    CString object;
+    uint16_t port = 0;
+    if (start != nullptr && AfxParseURL(start, service, startServer, object, port)) {
+        CStringList pageRefs;
+        CStringList fileRefs;
+        uint32_t total = 1;
+        uint32_t pageIndex = 1;
+        // Entries appended during the walk are reached in turn.
+        for (const CrawlEntry* entry = g_pCrawlList; entry != nullptr;
+             entry = entry->pNext, ++pageIndex) {
+            if (StopRequested()) {
+                break;
+            }
+            VisitEntry(*entry, entry == g_pCrawlList, pageIndex, total, startServer, pageRefs,
+                       fileRefs, view);
+        }
+    }
+
+    if (!StopRequested()) {
+        view.Status("");
+    }
+    FreeCrawlList();
+    // The label is copied before the marker is cleared: the lookup's buffer is shared with the
+    // dialog's thread, which may look up texts again as soon as the search has ended.
+    const char* label = LoadResString(IDS_SEARCH);
+    const CString searchLabel(label != nullptr ? label : "");
+    g_pSearchThread = nullptr;
+    view.End(searchLabel);
+    return 1;
+}

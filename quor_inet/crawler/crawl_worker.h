@@ -1,0 +1,36 @@
+#pragma once
+// The search itself: a walk of the web breadth first from the start address, on a thread of its
+// own, to the depth g_nMaxLevel and, unless g_bAnyServer, on the start server only. Pages are
+// scanned for references and playlists read for entries; pages and playlists within the depth
+// are queued, every other file reference goes to the found-files list. Progress goes to
+// g_pSearchView; g_bStopSearch ends the walk early.
+
+#include <cstdint>
+
+#include "afx/cstring.h"
+
+// One address to visit. The crawl list is a queue: appended at the tail, walked from the head.
+struct CrawlEntry {
+    CrawlEntry* pNext = nullptr;
+    CString strUrl;
+    int32_t nLevel = 0;     // 0 for the start address, one more than the page it was found on
+    int32_t bPlaylist = 0;  // 1: read with the playlist reader; 0: scanned as a page
+};
+
+// Head of the crawl list: null while no search runs. Touched by the worker thread only.
+extern CrawlEntry* g_pCrawlList;
+
+// Queues url at level unless level is above g_nMaxLevel. An entry for the same address (whole
+// text, any letter case) is not added again; its level is lowered to level when that is lower.
+void AddCrawlEntry(const char* url, int32_t level, int32_t bPlaylist);
+
+// How many entries the crawl list holds.
+uint32_t CrawlEntryCount();
+
+// Destroys every entry; the list is empty afterwards. The worker does it at its end.
+void FreeCrawlList();
+
+// The worker's thread procedure. startUrl points to the characters of the normalized start
+// address, unchanged until the worker ends. Ends by emptying the status line (unless stopped),
+// freeing the crawl list, clearing g_pSearchThread and restoring the view. Returns 1.
+unsigned CrawlThreadProc(void* startUrl);

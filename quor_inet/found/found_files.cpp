@@ -1,0 +1,157 @@
+#include "quor_inet/found/found_files.h"
+
+#include <string>
+#include <unordered_set>
+
+#include "afx/parse_url.h"
+#include "quor_inet/state/search_state.h"
+#include "quor_inet/state/search_view.h"
+#include "quor_inet/tags/audio_file_info.h"
+
+FoundFileEntry* g_pFoundFiles = nullptr;
+
+namespace {
+
+FoundFileEntry* g_pLastFound = nullptr;
+uint32_t g_nFoundCount = 0;
+// The stored URLs as the duplicate test compares them, so a candidate is found without a walk.
+std::unordered_set<std::string> g_foundKeys;
+
+std::string CaseBlindKey(const char* text) {
+    std::string key(text);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return key;
+}
+
+enum class AudioKind { kNone, kMp3, kOther };
+
+AudioKind KindByExtension(const CString& url) {
+    const int dot = url.ReverseFind('.');
+    if (dot < 0) {
+        return AudioKind::kNone;
+    }
+    const CString extension = url.Mid(dot);
+    if (extension.CompareNoCase(".mp3") == 0) {
+        return AudioKind::kMp3;
+    }
+    if (extension.CompareNoCase(".wav") == 0 || extension.CompareNoCase(".wma") == 0) {
+        return AudioKind::kOther;
+    }
+    return AudioKind::kNone;
+}
+
+bool ServiceTaken(const char* url) {
+    uint32_t service = 0;
+    CString server;
+    CString object;
+    uint16_t port = 0;
+    if (!AfxParseURL(url, service, server, object, port)) {
+        return true;
+    }
+    return service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS ||
+           service == AFX_INET_SERVICE_FTP || service == AFX_INET_SERVICE_FILE;
+}
+
+}  // namespace
+
+CString FoundLineName(const CString& url, const CString& title, const CString& artist) {
+    if (!title.IsEmpty() && !artist.IsEmpty()) {
+        CString name;
+        name.Format("%s - %s", static_cast<const char*>(title), static_cast<const char*>(artist));
+        return name;
+    }
+    if (!artist.IsEmpty()) {
+        return artist;
+    }
+    if (!title.IsEmpty()) {
+        return title;
+    }
+    const int slash = url.ReverseFind('/');
+    return slash < 0 ? url : url.Mid(slash + 1);
+}
+
+CString FoundLine(uint32_t number, uint32_t size, uint32_t seconds, const CString& name) {
+    // In 64 bits, so that sizes near 4 GiB do not wrap round to a few KiB.
+    const auto kb = static_cast<unsigned>((uint64_t{size} + 1023) / 1024);
+    CString line;
+    if (size == 0) {
+        line.Format("%u: %s", number, static_cast<const char*>(name));
+    } else if (seconds == 0) {
+        line.Format("%u: [%uKB] %s", number, kb, static_cast<const char*>(name));
+    } else {
+        line.Format("%u: [%uKB - %02u:%02u] %s", number, kb, seconds / 60, seconds % 60,
+                    static_cast<const char*>(name));
+    }
+    return line;
+}
+
+void AddFoundFile(const char* url) {
+    if (url == nullptr) {
+        return;
+    }
+    const CString text(url);
+    const AudioKind kind = KindByExtension(text);
+    if (kind == AudioKind::kNone || !ServiceTaken(url)) {
+        return;
+    }
+    // The copy is compared whole, however long: two addresses that differ only far out are
+    // two files.
+    std::string key = CaseBlindKey(url);
+    for (char& c : key) {
+        if (c == '\\') {
+            c = '/';
+        }
+    }
+    if (g_foundKeys.count(key) != 0) {
+        return;
+    }
+
+    auto* entry = new FoundFileEntry;
+    entry->strUrl = text;
+    // A stored text that holds '\' is found only by the same text with '/' in its place.
+    g_foundKeys.insert(CaseBlindKey(url));
+    if (g_pLastFound == nullptr) {
+        g_pFoundFiles = entry;
+    } else {
+        g_pLastFound->pNext = entry;
+    }
+    g_pLastFound = entry;
+    const uint32_t number = g_nFoundCount++;
+
+    const bool wantTags = kind == AudioKind::kMp3 && g_bReadID3.load() != 0;
+    CString title;
+    CString artist;
+    uint32_t seconds = 0;
+    const uint32_t size = ReadAudioFileInfo(text, title, artist, wantTags ? &seconds : nullptr);
+
+    const CString line = FoundLine(number, size, seconds, FoundLineName(text, title, artist));
+    if (SearchView* view = g_pSearchView.load(); view != nullptr) {
+        view->AddFoundLine(line, entry);
+    }
+}
+
+void FreeFoundFiles() {
+    while (g_pFoundFiles != nullptr) {
+        FoundFileEntry* next = g_pFoundFiles->pNext;
+        delete g_pFoundFiles;
+        g_pFoundFiles = next;
+    }
+    g_pLastFound = nullptr;
+    g_nFoundCount = 0;
+    g_foundKeys.clear();
+}
+
+uint32_t FoundFileCount() {
+    return g_nFoundCount;
+}
+
+void AppendResultUrl(CString& result, const FoundFileEntry& entry) {
+    if (!result.IsEmpty()) {
+        result += "*";
+    }
+    result += entry.strUrl;
+}

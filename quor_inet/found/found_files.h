@@ -1,0 +1,38 @@
+#pragma once
+// The found-files list: every audio file that the searches of one dialog accept, numbered from 0
+// in the order found, from the first entry until the dialog has closed.
+
+#include <cstdint>
+
+#include "afx/cstring.h"
+
+struct FoundFileEntry {
+    FoundFileEntry* pNext = nullptr;
+    CString strUrl;  // exactly as the worker found it
+};
+
+// Head of the list. Written only by the worker while a search runs, read only while none runs.
+extern FoundFileEntry* g_pFoundFiles;
+
+// Takes url when it names an ".mp3", ".wav" or ".wma" file (the whole text after its last ".",
+// any letter case) of an http, https, ftp or file address or of one that does not split, and
+// is not listed yet (compared with '\' read as '/' and without regard to case). Appends it,
+// reads its size (for MP3 files while g_bReadID3 is on also its tag and playing time) and adds
+// its numbered line to g_pSearchView. Anything else is ignored without a trace.
+void AddFoundFile(const char* url);
+
+// The name of a listed file: "title - artist", the one of them there is, or else the part of
+// the URL after its last '/'.
+CString FoundLineName(const CString& url, const CString& title, const CString& artist);
+// Its line: "%u: %s" without a size, "%u: [%uKB] %s" without a playing time, else
+// "%u: [%uKB - %02u:%02u] %s"; sizes in KiB rounded up, minutes not limited to two digits.
+CString FoundLine(uint32_t number, uint32_t size, uint32_t seconds, const CString& name);
+
+// Destroys every entry; the list is empty and the numbering starts again from 0.
+void FreeFoundFiles();
+
+// How many entries the list holds.
+uint32_t FoundFileCount();
+
+// The result text: the URL of entry appended to result, after a "*" when result is not empty.
+void AppendResultUrl(CString& result, const FoundFileEntry& entry);

@@ -1,0 +1,389 @@
+// The crawl worker and the found-files list over the bundled sample site, natively: served by
+// the in-process test server and by nginx, searched through a recording view. Every row gives
+// the list lines and status texts a search shows, as literals; "@PORT@" stands for the port.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "afx/thread.h"
+#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/found/found_files.h"
+#include "quor_inet/state/search_state.h"
+#include "quor_inet/state/search_view.h"
+#include "tests/server/test_http_server.h"
+#include "tests/transfer/transfer_test_support.h"
+
+namespace quor::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the worker showed, in order: "status <text>", "range <n>", "pos <n>", "line <text>",
+// "end <label>".
+class RecordingView : public SearchView {
+  public:
+    void SetStatusText(const char* text) override {
+        Add("status " + std::string(text));
+        if (onStatus) {
+            onStatus();
+        }
+    }
+    void SetProgressRange(uint16_t maximum) override { Add("range " + std::to_string(maximum)); }
+    void SetProgressPos(uint32_t position) override { Add("pos " + std::to_string(position)); }
+    void AddFoundLine(const char* line, FoundFileEntry* entry) override {
+        Add("line " + std::string(line));
+        entries.push_back(entry);
+    }
+    void EndSearch(const char* searchLabel) override { Add("end " + std::string(searchLabel)); }
+
+    std::vector<std::string> Of(const std::string& kind) const {
+        std::vector<std::string> out;
+        for (const std::string& e : events) {
+            if (e.compare(0, kind.size() + 1, kind + " ") == 0) {
+                out.push_back(e.substr(kind.size() + 1));
+            }
+        }
+        return out;
+    }
+
+    std::vector<std::string> events;
+    std::vector<FoundFileEntry*> entries;
+    std::function<void()> onStatus;
+
+  private:
+    void Add(std::string event) {
+        std::lock_guard lock(mutex_);
+        events.push_back(std::move(event));
+    }
+    std::mutex mutex_;
+};
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// Runs one search as the dialog starts it, to its end.
+void Search(RecordingView& view, const std::string& start) {
+    g_pSearchView = &view;
+    g_strSearchUrl() = start.c_str();
+    g_bStopSearch = 0;
+    CWinThread* worker = AfxBeginThread(
+        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())));
+    ASSERT_NE(worker, nullptr);
+    g_pSearchThread = worker;
+    worker->Join();
+    EXPECT_EQ(worker->GetExitCode(), 1u);
+    delete worker;
+    EXPECT_EQ(g_pSearchThread.load(), nullptr);
+    EXPECT_EQ(g_pCrawlList, nullptr);
+    g_pSearchView = nullptr;
+}
+
+// The sample site laid out for a port, served by the in-process test server or by nginx.
+class SiteServer {
+  public:
+    virtual ~SiteServer() = default;
+    virtual uint16_t Port() const = 0;
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(Port()) + path;
+    }
+};
+
+class TestServerSite : public SiteServer {
+  public:
+    TestServerSite() {
+        port_ = TestHttpServer::RefusingPort();
+        dir_ = fs::temp_directory_path() / ("quor-site-" + std::to_string(port_));
+        fs::remove_all(dir_);
+        const std::string command = std::string(QUOR_SOURCE_ROOT "/scripts/sample-site prepare ") +
+                                    QUOR_SOURCE_ROOT "/samples/site " + dir_.string() + " " +
+                                    std::to_string(port_);
+        ok_ = std::system(command.c_str()) == 0;
+        TestHttpServer::Options options;
+        options.root = dir_.string();
+        options.port = port_;
+        server_ = std::make_unique<TestHttpServer>(options);
+        ok_ = ok_ && server_->Start();
+    }
+    ~TestServerSite() override {
+        server_.reset();
+        fs::remove_all(dir_);
+    }
+    bool Ok() const { return ok_; }
+    uint16_t Port() const override { return port_; }
+
+  private:
+    uint16_t port_ = 0;
+    fs::path dir_;
+    std::unique_ptr<TestHttpServer> server_;
+    bool ok_ = false;
+};
+
+class NginxSite : public SiteServer {
+  public:
+    NginxSite() {
+        dir_ = fs::temp_directory_path() / ("quor-nginx-" + std::to_string(::getpid()));
+        const std::string command =
+            std::string(QUOR_SOURCE_ROOT "/scripts/sample-site start ") + dir_.string();
+        if (FILE* out = ::popen(command.c_str(), "r"); out != nullptr) {
+            char line[32] = {};
+            if (std::fgets(line, sizeof line, out) != nullptr) {
+                port_ = static_cast<uint16_t>(std::atoi(line));
+            }
+            ok_ = ::pclose(out) == 0 && port_ != 0;
+        }
+    }
+    ~NginxSite() override {
+        std::system(
+            (std::string(QUOR_SOURCE_ROOT "/scripts/sample-site stop ") + dir_.string()).c_str());
+        fs::remove_all(dir_);
+    }
+    bool Ok() const { return ok_; }
+    uint16_t Port() const override { return port_; }
+
+  private:
+    fs::path dir_;
+    uint16_t port_ = 0;
+    bool ok_ = false;
+};
+
+class Crawl : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        FreeFoundFiles();
+        g_nMaxLevel = kDefaultMaxLevel;
+        g_bAnyServer = kDefaultAnyServer;
+        g_bReadID3 = kDefaultReadID3;
+        g_bStopSearch = 0;
+    }
+};
+
+struct SiteCase {
+    const char* name;
+    const char* start;  // path on 127.0.0.1, or a whole address
+    int32_t maxLevel;
+    int32_t anyServer;
+    std::vector<std::string> lines;
+    std::vector<std::string> statuses;  // "" is the emptied status line at the end
+};
+
+#define SITE "http://127.0.0.1:@PORT@/"
+#define AWAY "http://localhost:@PORT@/"
+#define STATUS(page, total, level, url) \
+    "Analysing page " #page " from " #total " at level " #level "\n" url
+
+const std::vector<std::string> kLinesDepth0 = {"0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio",
+                                               "1: [19KB - 00:04] Old Tag - Version Two",
+                                               "2: [17KB] wind.wma"};
+const std::vector<std::string> kLinesDepth2 = {"0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio",
+                                               "1: [19KB - 00:04] Old Tag - Version Two",
+                                               "2: [17KB] wind.wma",
+                                               "3: [13KB - 00:03] Slow River - Loopback Choir",
+                                               "4: [13KB - 00:04] Evening Hum - Quor Ensemble",
+                                               "5: [9KB - 00:03] level1.mp3",
+                                               "6: [22KB - 00:04] notag.mp3",
+                                               "7: [16KB] chime.wav",
+                                               "8: [9KB - 00:03] level2.mp3",
+                                               "9: [5KB - 00:05] vbr.mp3"};
+const std::vector<std::string> kStatusesDepth1 = {
+    STATUS(1, 1, 0, SITE "index.html"),         STATUS(2, 7, 1, SITE "lists/plain.m3u"),
+    STATUS(3, 7, 1, SITE "lists/extended.m3u"), STATUS(4, 7, 1, SITE "music/notag.mp3?dl=1"),
+    STATUS(5, 7, 1, SITE "frames.html"),        STATUS(6, 7, 1, SITE "chain/level1.html"),
+    STATUS(7, 7, 1, SITE "old.html"),           ""};
+
+const SiteCase kSiteCases[] = {
+    {"depth 0", "index.html", 0, 0, kLinesDepth0, {STATUS(1, 1, 0, SITE "index.html"), ""}},
+    {"depth 1",
+     "index.html",
+     1,
+     0,
+     {"0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio", "1: [19KB - 00:04] Old Tag - Version Two",
+      "2: [17KB] wind.wma", "3: [13KB - 00:03] Slow River - Loopback Choir",
+      "4: [13KB - 00:04] Evening Hum - Quor Ensemble", "5: [9KB - 00:03] level1.mp3"},
+     kStatusesDepth1},
+    {"depth 2",
+     "index.html",
+     2,
+     0,
+     kLinesDepth2,
+     {STATUS(1, 1, 0, SITE "index.html"), STATUS(2, 7, 1, SITE "lists/plain.m3u"),
+      STATUS(3, 7, 1, SITE "lists/extended.m3u"), STATUS(4, 7, 1, SITE "music/notag.mp3?dl=1"),
+      STATUS(5, 7, 1, SITE "frames.html"), STATUS(6, 10, 1, SITE "chain/level1.html"),
+      STATUS(7, 11, 1, SITE "old.html"), STATUS(8, 12, 2, SITE "lists/LIST.M3U"),
+      STATUS(9, 12, 2, SITE "frames/menu.html"), STATUS(10, 12, 2, SITE "frames/main.html"),
+      STATUS(11, 12, 2, SITE "chain/deep/level2.html"), STATUS(12, 12, 2, SITE "new.html"), ""}},
+    {"depth 2, any server",
+     "index.html",
+     2,
+     1,
+     {"0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio", "1: [9KB - 00:03] song.mp3",
+      "2: [19KB - 00:04] Old Tag - Version Two", "3: [17KB] wind.wma",
+      "4: [13KB - 00:03] Slow River - Loopback Choir",
+      "5: [13KB - 00:04] Evening Hum - Quor Ensemble", "6: [9KB - 00:03] level1.mp3",
+      "7: [9KB - 00:03] away.mp3", "8: [22KB - 00:04] notag.mp3", "9: [16KB] chime.wav",
+      "10: [9KB - 00:03] level2.mp3", "11: [5KB - 00:05] vbr.mp3"},
+     {STATUS(1, 1, 0, SITE "index.html"), STATUS(2, 8, 1, SITE "lists/plain.m3u"),
+      STATUS(3, 8, 1, SITE "lists/extended.m3u"), STATUS(4, 8, 1, SITE "music/notag.mp3?dl=1"),
+      STATUS(5, 8, 1, SITE "frames.html"), STATUS(6, 11, 1, SITE "chain/level1.html"),
+      STATUS(7, 12, 1, AWAY "other/index.html"), STATUS(8, 12, 1, SITE "old.html"),
+      STATUS(9, 13, 2, SITE "lists/LIST.M3U"), STATUS(10, 13, 2, SITE "frames/menu.html"),
+      STATUS(11, 13, 2, SITE "frames/main.html"), STATUS(12, 13, 2, SITE "chain/deep/level2.html"),
+      STATUS(13, 13, 2, SITE "new.html"), ""}},
+    // Above the slider's 8, as only the settings store can give it.
+    {"stored depth 12",
+     "index.html",
+     12,
+     0,
+     [] {
+         std::vector<std::string> lines = kLinesDepth2;
+         lines.push_back("10: [9KB - 00:03] level3.mp3");
+         lines.push_back("11: [9KB - 00:03] level4.mp3");
+         return lines;
+     }(),
+     {STATUS(1, 1, 0, SITE "index.html"), STATUS(2, 7, 1, SITE "lists/plain.m3u"),
+      STATUS(3, 7, 1, SITE "lists/extended.m3u"), STATUS(4, 7, 1, SITE "music/notag.mp3?dl=1"),
+      STATUS(5, 7, 1, SITE "frames.html"), STATUS(6, 10, 1, SITE "chain/level1.html"),
+      STATUS(7, 11, 1, SITE "old.html"), STATUS(8, 12, 2, SITE "lists/LIST.M3U"),
+      STATUS(9, 12, 2, SITE "frames/menu.html"), STATUS(10, 12, 2, SITE "frames/main.html"),
+      STATUS(11, 12, 2, SITE "chain/deep/level2.html"), STATUS(12, 13, 2, SITE "new.html"),
+      STATUS(13, 13, 3, SITE "chain/deep/deeper/level3.html"),
+      STATUS(14, 14, 4, SITE "chain/deep/deeper/deepest/level4.html"), ""}},
+    // Even the start address lies beyond the limit.
+    {"negative depth", "index.html", -1, 1, {}, {""}},
+    {"start address that does not split", "::no address", 2, 1, {}, {""}},
+    // The same machine under another name: its relative references stay on localhost, the
+    // playlists' absolute 127.0.0.1 entries are another server's.
+    {"start on localhost, same server",
+     AWAY "index.html",
+     1,
+     0,
+     {"0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio", "1: [9KB - 00:03] song.mp3",
+      "2: [19KB - 00:04] Old Tag - Version Two", "3: [17KB] wind.wma",
+      "4: [9KB - 00:03] level1.mp3", "5: [9KB - 00:03] away.mp3"},
+     {STATUS(1, 1, 0, AWAY "index.html"), STATUS(2, 8, 1, AWAY "lists/plain.m3u"),
+      STATUS(3, 8, 1, AWAY "lists/extended.m3u"), STATUS(4, 8, 1, AWAY "music/notag.mp3?dl=1"),
+      STATUS(5, 8, 1, AWAY "frames.html"), STATUS(6, 8, 1, AWAY "chain/level1.html"),
+      STATUS(7, 8, 1, AWAY "other/index.html"), STATUS(8, 8, 1, AWAY "old.html"), ""}},
+};
+
+std::vector<std::string> WithPort(const std::vector<std::string>& texts, uint16_t port) {
+    std::vector<std::string> out;
+    for (const std::string& t : texts) {
+        out.push_back(Replace(t, "@PORT@", std::to_string(port)));
+    }
+    return out;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string out;
+    for (const std::string& t : texts) {
+        out += "  \"" + Replace(t, "\n", "\\n") + "\"\n";
+    }
+    return out;
+}
+
+void CheckSite(const SiteServer& site, const SiteCase& c) {
+    SCOPED_TRACE(c.name);
+    FreeFoundFiles();
+    g_nMaxLevel = c.maxLevel;
+    g_bAnyServer = c.anyServer;
+    g_bReadID3 = 1;
+    RecordingView view;
+    const std::string start = std::string(c.start).find(':') == std::string::npos
+                                  ? site.Url("/" + std::string(c.start))
+                                  : Replace(c.start, "@PORT@", std::to_string(site.Port()));
+    Search(view, start);
+    EXPECT_EQ(view.Of("line"), WithPort(c.lines, site.Port())) << Joined(view.Of("line"));
+    EXPECT_EQ(view.Of("status"), WithPort(c.statuses, site.Port())) << Joined(view.Of("status"));
+    ASSERT_FALSE(view.events.empty());
+    EXPECT_EQ(view.events.back(), "end &Search");
+}
+
+TEST_F(Crawl, SampleSiteOnTheTestServer) {
+    TestServerSite site;
+    ASSERT_TRUE(site.Ok());
+    for (const SiteCase& c : kSiteCases) {
+        CheckSite(site, c);
+    }
+}
+
+TEST_F(Crawl, SampleSiteOnNginx) {
+    NginxSite site;
+    ASSERT_TRUE(site.Ok());
+    for (const SiteCase& c : kSiteCases) {
+        CheckSite(site, c);
+    }
+}
+
+// A Stop while a page trickles in ends the fetch after its current chunk and the search at the
+// worker's next test; the status line keeps its text.
+TEST_F(Crawl, StopDuringASlowPage) {
+    TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    const std::string path = "/slow/page.html";
+    const std::string url = server.Url(path + "?size=200000&chunk=2000&delay_ms=20");
+    std::thread stopper([&] {
+        for (int i = 0; i < 2000 && server.BodyBytesSent(path) == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        g_bStopSearch = 1;
+    });
+    RecordingView view;
+    Search(view, url);
+    stopper.join();
+    EXPECT_EQ(view.Of("status"),
+              (std::vector<std::string>{"Analysing page 1 from 1 at level 0\n" + url}));
+    EXPECT_EQ(view.events.back(), "end &Search");
+    EXPECT_LT(server.BodyBytesSent(path), 200000u);
+}
+
+// The start page's failure is reported (the machine is online) and stops the search.
+TEST_F(Crawl, FailingStartPage) {
+    const std::string url =
+        "http://127.0.0.1:" + std::to_string(TestHttpServer::RefusingPort()) + "/index.html";
+    ScriptedMessageBox boxes;
+    RecordingView view;
+    Search(view, url);
+    EXPECT_EQ(view.Of("status"),
+              (std::vector<std::string>{"Analysing page 1 from 1 at level 0\n" + url}));
+    EXPECT_EQ(view.events.back(), "end &Search");
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].type, MB_OK | MB_ICONINFORMATION);
+    EXPECT_EQ(g_bStopSearch.load(), 1);
+}
+
+// Duplicates are found whatever the letter case; a lower level replaces a higher one of an entry
+// that waits; levels past the limit are not queued.
+TEST_F(Crawl, CrawlListEntries) {
+    g_nMaxLevel = 2;
+    AddCrawlEntry("http://host/a.html", 2, 0);
+    AddCrawlEntry("HTTP://HOST/A.HTML", 1, 1);
+    AddCrawlEntry("http://host/a.html", 2, 1);
+    AddCrawlEntry("http://host/b.m3u", 1, 1);
+    AddCrawlEntry("http://host/c.html", 3, 0);
+    ASSERT_NE(g_pCrawlList, nullptr);
+    EXPECT_STREQ(g_pCrawlList->strUrl, "http://host/a.html");
+    EXPECT_EQ(g_pCrawlList->nLevel, 1);
+    EXPECT_EQ(g_pCrawlList->bPlaylist, 0);
+    ASSERT_NE(g_pCrawlList->pNext, nullptr);
+    EXPECT_STREQ(g_pCrawlList->pNext->strUrl, "http://host/b.m3u");
+    EXPECT_EQ(g_pCrawlList->pNext->pNext, nullptr);
+    EXPECT_EQ(CrawlEntryCount(), 2u);
+    FreeCrawlList();
+    EXPECT_EQ(g_pCrawlList, nullptr);
+    EXPECT_EQ(CrawlEntryCount(), 0u);
+}
+
+}  // namespace
+}  // namespace quor::test
