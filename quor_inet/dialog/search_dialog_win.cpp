@@ -2,12 +2,11 @@
 
 #include <commctrl.h>
 
-#include <cctype>
-
 #include "afx/message_box.h"
 #include "afx/thread.h"
 #include "maker/quor_prof/quor_prof.h"
 #include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/crawler/start_address.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/resources/resource.h"
 #include "quor_inet/resources/string_lookup.h"
@@ -19,22 +18,8 @@ namespace {
 // worker's stack until SendMessage has returned.
 constexpr UINT kViewUpdateMessage = WM_APP + 0x51;
 
-constexpr char kHttpPrefix[] = "http://";
-constexpr int kHttpPrefixLength = 7;
-
 bool IsSearching() {
     return g_pSearchThread.load() != nullptr;
-}
-
-// Whether text begins with "http://", compared letter by letter without regard to case.
-bool BeginsWithHttp(const char* text) {
-    for (int i = 0; i < kHttpPrefixLength; ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) !=
-            std::toupper(static_cast<unsigned char>(kHttpPrefix[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // A copy of a string table text: the lookup's buffer is shared with the worker thread.
@@ -239,18 +224,12 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
 
     g_bStopSearch = 0;
     SetSearchingState(ResString(IDS_STOP), FALSE);
+    const StartAddress start = NormalizeStartAddress(text);
+    if (start.shown.Compare(text) != 0) {
+        SetDlgItemText(IDC_URL, start.shown);
+    }
     CString& searchUrl = g_strSearchUrl();
-    const CString typed(text);
-    if (typed.Find(':') < 0) {
-        searchUrl = kHttpPrefix;
-        searchUrl += typed;
-        SetDlgItemText(IDC_URL, searchUrl);
-    } else {
-        searchUrl = typed;
-    }
-    if (BeginsWithHttp(searchUrl) && searchUrl.Find('/', kHttpPrefixLength) < 0) {
-        searchUrl += "/";
-    }
+    searchUrl = start.address;
     m_strUrl = searchUrl;
 
     CWinThread* worker =

@@ -42,9 +42,8 @@ uint32_t BytesNeeded(int32_t total) {
 
 // Only a response that delivers the resource is copied: an error page or a redirection is no
 // file.
-bool DeliversResource(const CHttpFile& request) {
-    uint32_t status = 0;
-    return request.QueryInfoStatusCode(status) && status >= 200 && status <= 299;
+bool DeliversResource(const CHttpFile& request, uint32_t& statusOut) {
+    return request.QueryInfoStatusCode(statusOut) && statusOut >= 200 && statusOut <= 299;
 }
 
 // Every way out after the request was sent closes in this order; the progress window goes
@@ -57,7 +56,10 @@ constexpr CallCloseStep kDownloadCloseOrder[] = {
 }  // namespace
 
 int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
-                DownloadProgressWindow& window) {
+                DownloadProgressWindow& window, DownloadOutcome* outcomeOut) {
+    DownloadOutcome unused;
+    DownloadOutcome& outcome = outcomeOut != nullptr ? *outcomeOut : unused;
+    outcome = DownloadOutcome{};
     if (url == nullptr || path == nullptr) {
         return 0;
     }
@@ -75,11 +77,14 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
     if (callback == nullptr) {
         window.OpenProgressWindow(url, path);
     }
-    if (!DeliversResource(*request)) {
+    if (!DeliversResource(*request, outcome.httpStatus)) {
+        outcome.end = DownloadEnd::kBadStatus;
         return 0;
     }
     const int32_t total = FindTotal(*request);
+    outcome.total = static_cast<uint32_t>(total);
     if (!AL_CheckFreeSpace(BytesNeeded(total), static_cast<unsigned char>(path[0]))) {
+        outcome.end = DownloadEnd::kNoFreeSpace;
         return 0;
     }
     if (callback == nullptr) {
@@ -89,6 +94,7 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
 
     int handle = AL_lcreat(path);
     if (handle < 0) {
+        outcome.end = DownloadEnd::kCannotCreate;
         return 0;
     }
     // Closes the file on the way out unless the loop has dealt with it.
@@ -123,9 +129,11 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
                 _lclose(handle);
                 std::remove(path);
                 handle = -1;
+                outcome.end = DownloadEnd::kWriteFailed;
                 break;
             }
             done += count;
+            outcome.written += count;
             const int32_t done32 = static_cast<int32_t>(done);
             const int answer = callback != nullptr ? callback(done32, total, userValue)
                                                    : window.UpdateProgressWindow(done32, total);
@@ -139,6 +147,11 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
         _lclose(handle);
         std::remove(path);
         handle = -1;
+        outcome.end = DownloadEnd::kBrokenOff;
     }
-    return handle >= 0 && !cancelled ? 1 : 0;
+    if (handle < 0) {
+        return 0;
+    }
+    outcome.end = cancelled ? DownloadEnd::kCancelled : DownloadEnd::kDone;
+    return cancelled ? 0 : 1;
 }

@@ -27,6 +27,25 @@ class DownloadProgressWindow {
     virtual void CloseProgressWindow() = 0;
 };
 
+// How a download ended, for front ends that tell the user more than 0 or 1.
+enum class DownloadEnd {
+    kDone,          // every byte written
+    kNoRequest,     // not sent: no http address, the server unreachable, the prompt cancelled
+    kBadStatus,     // answered outside 200-299; httpStatus says how
+    kNoFreeSpace,   // the destination's drive lacks the total and the margin
+    kCannotCreate,  // the destination file could not be made
+    kWriteFailed,   // a write failed; the file was removed
+    kBrokenOff,     // the response ended before its end; the file was removed
+    kCancelled,     // the callback or the window said stop; the file keeps what was written
+};
+
+struct DownloadOutcome {
+    DownloadEnd end = DownloadEnd::kNoRequest;
+    uint32_t httpStatus = 0;  // the response's status, once there is one
+    int64_t total = 0;        // the size announced (or available at once), once known
+    int64_t written = 0;      // bytes written to the file
+};
+
 // Copies url into path. Without a callback the progress goes to window; with one, callback
 // gets (bytes written so far, total, userValue) after every chunk written, never with 0 bytes,
 // and its 0 cancels.
@@ -42,5 +61,6 @@ class DownloadProgressWindow {
 //   because a cut-off copy must not pass for the file.
 // The total is the response's announced size, or without one the bytes available at once;
 // the bytes written are not compared with it. Nothing is thrown (but an allocation failure).
+// With outcomeOut, says how the download ended.
 int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
-                DownloadProgressWindow& window);
+                DownloadProgressWindow& window, DownloadOutcome* outcomeOut = nullptr);

@@ -19,6 +19,7 @@
 #include "maker/quor_prof/quor_prof.h"
 #include "quor_inet/include/quor_inet.h"
 #include "tests/automation/wine_automation.h"
+#include "tests/search/sample_site_expectations.h"
 #include "tests/server/test_server_client.h"
 
 namespace {
@@ -121,21 +122,23 @@ Outcome RunDialog(const char* start, const std::function<void(automation::Window
 // A whole search of the sample site, then a second one in the same dialog: the numbering goes
 // on, and OK hands back every URL of the list.
 TEST(SearchDialog, SearchesTheSampleSiteTwice) {
+    using quor::test::kFirstSiteSearch;
+    using quor::test::kSecondSiteSearch;
     const std::string site = SitePrefix();
     ASSERT_FALSE(site.empty()) << "the sample site is not served";
     WriteSettings("", 1, 1, 2);
     std::vector<std::string> first;
     std::vector<std::string> both;
     const Outcome outcome = RunDialog(nullptr, [&](automation::Window dialog) {
-        SetDepth(dialog, 1);
+        SetDepth(dialog, kFirstSiteSearch.depth);
         automation::ClickButton(dialog, kSameServer);
-        automation::SetControlText(dialog, kUrlField, site + "index.html");
+        automation::SetControlText(dialog, kUrlField, site + kFirstSiteSearch.start);
         automation::ClickButton(dialog, kSearch);
         ASSERT_TRUE(WaitIdle(dialog, "&Search"));
         first = automation::ListBoxItems(dialog, kList);
         EXPECT_EQ(automation::ControlText(dialog, kStatus), "");
         Screenshot("search_dialog_first", dialog);
-        automation::SetControlText(dialog, kUrlField, site + "chain/deep/level2.html");
+        automation::SetControlText(dialog, kUrlField, site + kSecondSiteSearch.start);
         automation::ClickButton(dialog, kSearch);
         ASSERT_TRUE(WaitIdle(dialog, "&Search"));
         both = automation::ListBoxItems(dialog, kList);
@@ -143,26 +146,14 @@ TEST(SearchDialog, SearchesTheSampleSiteTwice) {
         Screenshot("search_dialog_all", dialog);
         automation::ClickButton(dialog, IDOK);
     });
-    EXPECT_EQ(first,
-              (std::vector<std::string>{
-                  "0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio",
-                  "1: [19KB - 00:04] Old Tag - Version Two", "2: [17KB] wind.wma",
-                  "3: [13KB - 00:03] Slow River - Loopback Choir",
-                  "4: [13KB - 00:04] Evening Hum - Quor Ensemble", "5: [9KB - 00:03] level1.mp3"}));
-    std::vector<std::string> expected = first;
-    expected.push_back("6: [9KB - 00:03] level2.mp3");
-    expected.push_back("7: [9KB - 00:03] level3.mp3");
-    EXPECT_EQ(both, expected);
+    EXPECT_EQ(first, kFirstSiteSearch.lines);
+    std::vector<std::string> lines = kFirstSiteSearch.lines;
+    lines.insert(lines.end(), kSecondSiteSearch.lines.begin(), kSecondSiteSearch.lines.end());
+    EXPECT_EQ(both, lines);
     EXPECT_EQ(outcome.result, 1);
-    const std::string urls[] = {"music/latin1.mp3",      "music/v22.mp3",
-                                "sounds/wind.wma",       "music/utf16.mp3",
-                                "music/lametag.mp3",     "chain/level1.mp3",
-                                "chain/deep/level2.mp3", "chain/deep/deeper/level3.mp3"};
-    std::string result;
-    for (const std::string& u : urls) {
-        result += (result.empty() ? "" : "*") + site + u;
-    }
-    EXPECT_EQ(std::string(outcome.text), result);
+    std::vector<std::string> urls = kFirstSiteSearch.urls;
+    urls.insert(urls.end(), kSecondSiteSearch.urls.begin(), kSecondSiteSearch.urls.end());
+    EXPECT_EQ(std::string(outcome.text), quor::test::ResultText(site, urls));
 }
 
 // The settings come from the store and go back to it whatever the answer; the start address
