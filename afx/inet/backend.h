@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,20 +25,10 @@ struct SessionSettings {
     uint32_t flags = 0;
 };
 
-class BackendRequest {
+// A body read from its start: an HTTP response, or a file opened on an FTP server.
+class BackendStream {
   public:
-    virtual ~BackendRequest() = default;
-
-    // Adds header lines ("Name: value", each ended by CR LF) to the request before it is sent.
-    virtual bool AddHeaders(std::string_view headers, uint32_t& errorOut) = 0;
-    // Sends the request with more header lines and a body, and waits for the response head.
-    virtual bool Send(std::string_view headers, const void* body, size_t bodyLength,
-                      uint32_t& errorOut) = 0;
-
-    // After a successful Send.
-    virtual bool QueryStatusCode(uint32_t& statusOut) = 0;
-    // The value of the response header `name` (case-insensitive; the first of several).
-    virtual bool QueryHeader(const char* name, std::string& valueOut) = 0;
+    virtual ~BackendStream() = default;
 
     // Reads body bytes, waiting until at least one arrives or the body ends. True with
     // readOut = 0 at the end; false with errorOut when the transfer fails.
@@ -48,10 +39,26 @@ class BackendRequest {
     virtual void SetBufferSize(uint32_t bytes) = 0;
 };
 
+class BackendRequest : public BackendStream {
+  public:
+    // Adds header lines ("Name: value", each ended by CR LF) to the request before it is sent.
+    virtual bool AddHeaders(std::string_view headers, uint32_t& errorOut) = 0;
+    // Sends the request with more header lines and a body, and waits for the response head.
+    virtual bool Send(std::string_view headers, const void* body, size_t bodyLength,
+                      uint32_t& errorOut) = 0;
+
+    // After a successful Send.
+    virtual bool QueryStatusCode(uint32_t& statusOut) = 0;
+    // The value of the response header `name` (case-insensitive; the first of several).
+    virtual bool QueryHeader(const char* name, std::string& valueOut) = 0;
+};
+
 class BackendConnection {
   public:
     virtual ~BackendConnection() = default;
-    // object: the path and query as they go on the request line. Null on failure.
+    // object: the path and query as they go on the request line. flags with
+    // INTERNET_FLAG_SECURE: the request goes over TLS (HTTPS), the server's certificate
+    // checked against the trusted authorities. Null on failure.
     virtual std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
                                                         const char* referer,
                                                         const char** acceptTypes,
@@ -66,6 +73,16 @@ class BackendSession {
     virtual std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port,
                                                        const char* user, const char* password,
                                                        uint32_t context, uint32_t& errorOut) = 0;
+    // Logs in to the FTP server (passive mode; anonymous when user is null or empty) and
+    // starts the binary transfer of path (relative to the login folder, as FtpPathOf gives
+    // it). sizeOut: the file's size as the server tells it, nullopt when it does not; nothing
+    // of the body is read for it. Null on failure: 12015 login refused, 12003 the server
+    // refused the file (its answer, e.g. 550 for a missing one), 12029 no connection, ...
+    virtual std::unique_ptr<BackendStream> OpenFtpFile(const char* server, uint16_t port,
+                                                       const char* user, const char* password,
+                                                       const char* path, uint32_t context,
+                                                       std::optional<uint64_t>& sizeOut,
+                                                       uint32_t& errorOut) = 0;
     // Time-outs (INTERNET_OPTION_CONNECT_TIMEOUT, _SEND_TIMEOUT, _RECEIVE_TIMEOUT) in ms.
     virtual bool SetOption(uint32_t option, uint32_t value) = 0;
     virtual bool QueryOption(uint32_t option, uint32_t& valueOut) = 0;

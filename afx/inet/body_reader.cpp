@@ -47,7 +47,19 @@ BodyReader::BodyReader(std::shared_ptr<BackendConnection> connection, uint32_t c
 
 BodyReader::BodyReader(std::shared_ptr<BackendConnection> connection,
                        std::unique_ptr<BackendRequest> request, uint32_t context)
-    : connection_(std::move(connection)), request_(std::move(request)), context_(context) {}
+    : connection_(std::move(connection)), request_(request.get()), context_(context) {
+    stream_ = std::move(request);
+}
+
+std::unique_ptr<BodyReader> BodyReader::FromStream(std::unique_ptr<BackendStream> stream,
+                                                   std::optional<uint64_t> size, uint32_t context) {
+    std::unique_ptr<BodyReader> reader(new BodyReader(nullptr, context));
+    reader->stream_ = std::move(stream);
+    reader->stream_->SetBufferSize(reader->bufferSize_);
+    reader->size_ = size;
+    reader->sent_ = true;
+    return reader;
+}
 
 std::string BodyReader::FirstBlockHeaders(uint32_t blockSize, const std::string& extraHeaders) {
     return RangeHeaderLine(0, blockSize) + extraHeaders;
@@ -80,10 +92,18 @@ void BodyReader::CheckOpen() const {
 
 BackendRequest& BodyReader::Request() const {
     CheckOpen();
-    if (!request_) {
+    if (request_ == nullptr) {
         AfxThrowInternetException(context_, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     }
     return *request_;
+}
+
+BackendStream& BodyReader::Stream() const {
+    CheckOpen();
+    if (!stream_) {
+        AfxThrowInternetException(context_, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+    }
+    return *stream_;
 }
 
 void BodyReader::AddHeaders(const std::string& headers) {
@@ -166,9 +186,10 @@ void BodyReader::Adopt(std::unique_ptr<BackendRequest> sent, uint64_t requestedS
 
 void BodyReader::StartStreaming(std::unique_ptr<BackendRequest> sent) {
     ranged_ = false;
-    request_ = std::move(sent);
+    request_ = sent.get();
+    stream_ = std::move(sent);
     size_ = AnnouncedLength(*request_);
-    request_->SetBufferSize(bufferSize_);
+    stream_->SetBufferSize(bufferSize_);
     block_.clear();
     block_.shrink_to_fit();
     streamPosition_ = 0;
@@ -231,7 +252,7 @@ uint32_t BodyReader::StreamRead(uint8_t* buffer, uint32_t count) {
     }
     uint32_t n = 0;
     uint32_t error = 0;
-    if (!Request().Read(buffer, count, n, error)) {
+    if (!Stream().Read(buffer, count, n, error)) {
         failed_ = error != 0 ? error : ERROR_INTERNET_CONNECTION_ABORTED;
         Fail(failed_);
     }
@@ -384,7 +405,7 @@ uint32_t BodyReader::Available() {
         }
         uint32_t available = 0;
         uint32_t error = 0;
-        if (!Request().QueryDataAvailable(available, error)) {
+        if (!Stream().QueryDataAvailable(available, error)) {
             failed_ = error;
             Fail(error);
         }
@@ -402,8 +423,8 @@ bool BodyReader::SetBufferSize(uint32_t size) {
         return false;
     }
     bufferSize_ = size == 0 ? kDefaultBufferSize : std::max<uint32_t>(size, 1024);
-    if (request_) {
-        request_->SetBufferSize(bufferSize_);
+    if (stream_) {
+        stream_->SetBufferSize(bufferSize_);
     }
     return true;
 }
@@ -416,11 +437,11 @@ bool BodyReader::StatusCode(uint32_t& statusOut) const {
         statusOut = 200;  // the file is the whole resource, however it is fetched
         return true;
     }
-    return request_ && request_->QueryStatusCode(statusOut);
+    return request_ != nullptr && request_->QueryStatusCode(statusOut);
 }
 
 bool BodyReader::Header(const char* name, std::string& valueOut) const {
-    if (closed_ || !sent_ || !request_) {
+    if (closed_ || !sent_ || request_ == nullptr) {
         return false;
     }
     return request_->QueryHeader(name, valueOut);
@@ -428,7 +449,8 @@ bool BodyReader::Header(const char* name, std::string& valueOut) const {
 
 void BodyReader::Close() {
     closed_ = true;
-    request_.reset();
+    request_ = nullptr;
+    stream_.reset();
     connection_.reset();
     block_.clear();
     block_.shrink_to_fit();

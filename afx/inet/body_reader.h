@@ -3,8 +3,8 @@
 // CInternetFile over a backend, written once for both backends. Internal to afx/inet.
 //
 // Two ways to read a body:
-// - streaming: one response read from its start; forward seeks read and drop, backward seeks
-//   replay from a history of the last bytes read;
+// - streaming: one response (or a file of an FTP server) read from its start; forward seeks
+//   read and drop, backward seeks replay from a history of the last bytes read;
 // - ranged: the resource fetched in blocks of the read buffer size, one request with
 //   "Range: bytes=a-b" per block on the session's kept-alive connection; any seek only moves
 //   where the next block starts. A server that ignores the range turns it into streaming.
@@ -33,6 +33,10 @@ class BodyReader {
                                                       uint32_t flags, uint32_t context,
                                                       uint32_t blockSize);
     static std::string FirstBlockHeaders(uint32_t blockSize, const std::string& extraHeaders);
+    // Streaming of a body that is already coming (a file of an FTP server), whose size is
+    // known beforehand or not at all.
+    static std::unique_ptr<BodyReader> FromStream(std::unique_ptr<BackendStream> stream,
+                                                  std::optional<uint64_t> size, uint32_t context);
 
     void AddHeaders(const std::string& headers);
     void Send(const std::string& headers, const void* body, uint32_t bodyLength);
@@ -59,6 +63,7 @@ class BodyReader {
     [[noreturn]] void Fail(uint32_t error);
     void CheckOpen() const;
     BackendRequest& Request() const;
+    BackendStream& Stream() const;
 
     // Takes a sent response: its status decides between a ranged block and streaming.
     void Adopt(std::unique_ptr<BackendRequest> sent, uint64_t requestedStart);
@@ -76,7 +81,8 @@ class BodyReader {
     void Replay(uint64_t from, uint8_t* out, uint32_t count) const;
 
     std::shared_ptr<BackendConnection> connection_;
-    std::unique_ptr<BackendRequest> request_;  // the streamed response
+    std::unique_ptr<BackendStream> stream_;  // what is streamed
+    BackendRequest* request_ = nullptr;      // stream_, when that is an HTTP request
     uint32_t context_;
     uint32_t bufferSize_ = kDefaultBufferSize;
     bool sent_ = false;

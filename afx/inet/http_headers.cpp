@@ -134,7 +134,9 @@ std::string RequestTarget(std::string_view object) {
 }
 
 std::string ResolveLocation(std::string_view server, uint16_t port, std::string_view object,
-                            std::string_view location) {
+                            std::string_view location, bool secure) {
+    const std::string scheme = secure ? "https:" : "http:";
+    const uint16_t defaultPort = secure ? 443 : 80;
     location = Trim(location);
     size_t colon = location.find(':');
     size_t firstSpecial = location.find_first_of("/?#");
@@ -143,10 +145,10 @@ std::string ResolveLocation(std::string_view server, uint16_t port, std::string_
         return std::string(location);  // has a scheme of its own
     }
     if (location.substr(0, 2) == "//") {
-        return "http:" + std::string(location);
+        return scheme + std::string(location);
     }
-    std::string origin = "http://" + std::string(server);
-    if (port != 80) {
+    std::string origin = scheme + "//" + std::string(server);
+    if (port != defaultPort) {
         origin += ":" + std::to_string(port);
     }
     if (!location.empty() && location.front() == '/') {

@@ -34,12 +34,12 @@ bool IsChunkedEncoding(std::string_view value);
 // line or add a header.
 std::string RequestTarget(std::string_view object);
 
-// The absolute address a Location value points to, seen from http://server:port object.
-// Absolute URLs come back as they are; "//host/x" takes the scheme "http:"; "/x" stays on the
-// server; anything else is relative to the object's directory. Query and fragment of the
-// object are not part of its directory.
+// The absolute address a Location value points to, seen from http://server:port object (or
+// https:// when secure). Absolute URLs come back as they are; "//host/x" takes the scheme of
+// the object; "/x" stays on the server; anything else is relative to the object's directory.
+// Query and fragment of the object are not part of its directory.
 std::string ResolveLocation(std::string_view server, uint16_t port, std::string_view object,
-                            std::string_view location);
+                            std::string_view location, bool secure);
 
 // Header lines as a caller hands them over: length 0 or (uint32_t)-1 means zero-terminated.
 // The result ends in CR LF unless it is empty.

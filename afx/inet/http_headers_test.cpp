@@ -108,8 +108,13 @@ TEST(ResolveLocation, RedirectTargets) {
         const char* object;
         const char* location;
         const char* url;
+        bool secure = false;
     } kCases[] = {
         {"h", 80, "/a/b", "http://other/x", "http://other/x"},
+        {"h", 443, "/a/b", "//other/x", "https://other/x", true},
+        {"h", 443, "/a/b", "c.mp3", "https://h/a/c.mp3", true},
+        {"h", 80, "/a/b", "/x", "https://h:80/x", true},
+        {"h", 443, "/a/b", "/x", "http://h:443/x"},
         {"h", 80, "/a/b", "https://other/x", "https://other/x"},
         {"h", 80, "/a/b", "//other/x", "http://other/x"},
         {"h", 8080, "/a/b", "/x?y", "http://h:8080/x?y"},
@@ -120,7 +125,7 @@ TEST(ResolveLocation, RedirectTargets) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.location);
-        EXPECT_EQ(ResolveLocation(c.server, c.port, c.object, c.location), c.url);
+        EXPECT_EQ(ResolveLocation(c.server, c.port, c.object, c.location, c.secure), c.url);
     }
 }
 

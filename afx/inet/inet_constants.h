@@ -47,18 +47,22 @@ inline constexpr uint32_t ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
 inline constexpr uint32_t ERROR_INTERNET_PROTOCOL_NOT_FOUND = 12008;
 inline constexpr uint32_t ERROR_INTERNET_INVALID_OPTION = 12009;
 inline constexpr uint32_t ERROR_INTERNET_SHUTDOWN = 12012;
+inline constexpr uint32_t ERROR_INTERNET_LOGIN_FAILURE = 12015;
 inline constexpr uint32_t ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
 inline constexpr uint32_t ERROR_INTERNET_INVALID_OPERATION = 12016;
 inline constexpr uint32_t ERROR_INTERNET_OPERATION_CANCELLED = 12017;
 inline constexpr uint32_t ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019;
+inline constexpr uint32_t ERROR_INTERNET_ITEM_NOT_FOUND = 12028;
 inline constexpr uint32_t ERROR_INTERNET_CANNOT_CONNECT = 12029;
 inline constexpr uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 inline constexpr uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
+inline constexpr uint32_t ERROR_INTERNET_INVALID_CA = 12045;
 inline constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 inline constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 inline constexpr uint32_t ERROR_HTTP_INVALID_HEADER = 12153;
 inline constexpr uint32_t ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
 inline constexpr uint32_t ERROR_HTTP_REDIRECT_FAILED = 12156;
+inline constexpr uint32_t ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 #endif
 
 // Win32's code for an allocation that failed, as the Internet services report it.

@@ -28,6 +28,9 @@ constexpr ErrorText kErrorTexts[] = {
      "found."},
     {ERROR_INTERNET_INVALID_OPTION, "The option is invalid."},
     {ERROR_INTERNET_SHUTDOWN, "The Internet session has been closed."},
+    {ERROR_INTERNET_LOGIN_FAILURE,
+     "The request to connect and log on to an FTP server "
+     "failed."},
     {ERROR_INTERNET_INVALID_OPERATION, "The requested operation is invalid."},
     {ERROR_INTERNET_OPERATION_CANCELLED, "The operation was canceled."},
     {ERROR_INTERNET_INCORRECT_HANDLE_TYPE,
@@ -37,16 +40,19 @@ constexpr ErrorText kErrorTexts[] = {
      "The requested operation cannot be carried out "
      "because the handle supplied is not in the correct "
      "state."},
+    {ERROR_INTERNET_ITEM_NOT_FOUND, "The requested item could not be located."},
     {ERROR_INTERNET_CANNOT_CONNECT, "A connection with the server could not be established."},
     {ERROR_INTERNET_CONNECTION_ABORTED,
      "The connection with the server was terminated "
      "abnormally."},
     {ERROR_INTERNET_CONNECTION_RESET, "The connection with the server was reset."},
+    {ERROR_INTERNET_INVALID_CA, "The certificate authority is invalid or incorrect."},
     {ERROR_HTTP_HEADER_NOT_FOUND, "The requested header could not be located."},
     {ERROR_HTTP_INVALID_SERVER_RESPONSE, "The server response could not be parsed."},
     {ERROR_HTTP_INVALID_HEADER, "The supplied header is invalid."},
     {ERROR_HTTP_INVALID_QUERY_REQUEST, "The request made to HttpQueryInfo is invalid."},
     {ERROR_HTTP_REDIRECT_FAILED, "The redirection failed."},
+    {ERROR_INTERNET_SECURITY_CHANNEL_ERROR, "An error occurred in the secure channel support."},
 };
 
 }  // namespace

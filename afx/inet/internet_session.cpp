@@ -6,6 +6,8 @@
 #include "afx/inet/backend.h"
 #include "afx/inet/body_reader.h"
 #include "afx/inet/http_headers.h"
+#include "afx/inet/local_file.h"
+#include "afx/inet/url_parts.h"
 #include "afx/parse_url.h"
 
 namespace afx::inet {
@@ -21,6 +23,12 @@ std::function<bool()> g_connectedState;
 }  // namespace
 
 constexpr int kMaxRedirects = 10;
+
+#ifdef _WIN32
+constexpr PathStyle kLocalPathStyle = PathStyle::kWindows;
+#else
+constexpr PathStyle kLocalPathStyle = PathStyle::kPosix;
+#endif
 
 static const char* VerbName(int verb) {
     static const char* const kVerbs[] = {"POST", "GET", "HEAD", "PUT", "LINK", "DELETE", "UNLINK"};
@@ -46,6 +54,7 @@ void CountBodyBytes(uint64_t count) {
 
 using afx::inet::BodyReader;
 using afx::inet::IsRedirect;
+using afx::inet::kLocalPathStyle;
 using afx::inet::kMaxRedirects;
 using afx::inet::VerbName;
 
@@ -112,15 +121,37 @@ CStdioFile* CInternetSession::OpenURL(const char* url, uint32_t context, uint32_
     if (!AfxParseURL(url, service, server, object, port)) {
         AfxThrowInternetException(context, ERROR_INTERNET_INVALID_URL);
     }
-    if (service != AFX_INET_SERVICE_HTTP) {
-        return nullptr;
+    switch (service) {
+        case AFX_INET_SERVICE_HTTP:
+        case AFX_INET_SERVICE_HTTPS:
+            return OpenHttpUrl(server, object, port, service == AFX_INET_SERVICE_HTTPS, context,
+                               flags, headers, headersLength);
+        case AFX_INET_SERVICE_FTP:
+            return OpenFtpUrl(url, server, object, port, context);
+        case AFX_INET_SERVICE_FILE: {
+            std::optional<std::string> path = afx::inet::LocalPathOfFileUrl(
+                server.operator const char*(), object.operator const char*(), kLocalPathStyle);
+            if (!path) {
+                AfxThrowInternetException(context, ERROR_INTERNET_ITEM_NOT_FOUND);
+            }
+            return afx::inet::LocalUrlFile::Open(*path, context);
+        }
+        default:
+            return nullptr;
     }
+}
+
+CStdioFile* CInternetSession::OpenHttpUrl(CString server, CString object, uint16_t port,
+                                          bool secure, uint32_t context, uint32_t flags,
+                                          const char* headers, uint32_t headersLength) {
     const std::string extra = afx::inet::HeaderLines(headers, headersLength);
     const uint32_t blockSize = BodyReader::kDefaultBufferSize;
-    // Redirections are followed here, hop by hop, so that each hop is fetched by ranges too.
-    const uint32_t requestFlags =
-        flags | INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
     for (int hop = 0;; ++hop) {
+        // Redirections are followed here, hop by hop, so that each hop is fetched by ranges
+        // too; the scheme of each hop decides whether it goes over TLS.
+        const uint32_t requestFlags =
+            (flags & ~INTERNET_FLAG_SECURE) | INTERNET_FLAG_EXISTING_CONNECT |
+            INTERNET_FLAG_NO_AUTO_REDIRECT | (secure ? INTERNET_FLAG_SECURE : 0);
         uint32_t error = 0;
         std::shared_ptr<afx::inet::BackendConnection> connection =
             m_session->Connect(server, port, nullptr, nullptr, context, error);
@@ -141,18 +172,20 @@ CStdioFile* CInternetSession::OpenURL(const char* url, uint32_t context, uint32_
         if ((flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0 && hop < kMaxRedirects &&
             request->QueryStatusCode(status) && IsRedirect(status) &&
             request->QueryHeader("Location", location) && !location.empty()) {
-            std::string target = afx::inet::ResolveLocation(
-                server.operator const char*(), port, object.operator const char*(), location);
+            std::string target =
+                afx::inet::ResolveLocation(server.operator const char*(), port,
+                                           object.operator const char*(), location, secure);
             uint32_t nextService = 0;
             CString nextServer;
             CString nextObject;
             uint16_t nextPort = 0;
             // Only HTTP can be followed; anything else leaves the redirection as the answer.
             if (AfxParseURL(target.c_str(), nextService, nextServer, nextObject, nextPort) &&
-                nextService == AFX_INET_SERVICE_HTTP) {
+                (nextService == AFX_INET_SERVICE_HTTP || nextService == AFX_INET_SERVICE_HTTPS)) {
                 server = nextServer;
                 object = nextObject;
                 port = nextPort;
+                secure = nextService == AFX_INET_SERVICE_HTTPS;
                 continue;
             }
         }
@@ -163,6 +196,28 @@ CStdioFile* CInternetSession::OpenURL(const char* url, uint32_t context, uint32_
         file->Attach(std::move(reader));
         return file;
     }
+}
+
+CStdioFile* CInternetSession::OpenFtpUrl(const char* url, const CString& server,
+                                         const CString& object, uint16_t port, uint32_t context) {
+    std::optional<std::string> path = afx::inet::FtpPathOf(object.operator const char*());
+    if (!path) {
+        AfxThrowInternetException(context, ERROR_INTERNET_INVALID_URL);
+    }
+    const afx::inet::UrlCredentials credentials = afx::inet::CredentialsOf(url);
+    std::optional<uint64_t> size;
+    uint32_t error = 0;
+    afx::inet::CountRequestSent();
+    std::unique_ptr<afx::inet::BackendStream> stream = m_session->OpenFtpFile(
+        server, port, credentials.user.empty() ? nullptr : credentials.user.c_str(),
+        credentials.user.empty() ? nullptr : credentials.password.c_str(), path->c_str(), context,
+        size, error);
+    if (!stream) {
+        AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR);
+    }
+    auto* file = new CInternetFile(context);
+    file->Attach(BodyReader::FromStream(std::move(stream), size, context));
+    return file;
 }
 
 CHttpConnection::CHttpConnection(std::shared_ptr<afx::inet::BackendConnection> connection,

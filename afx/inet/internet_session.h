@@ -1,7 +1,7 @@
 #pragma once
-// The class library's Internet session classes over HTTP: a session, a connection to one
-// server, a request whose response is read as a file. Only HTTP is spoken; redirections are
-// followed by OpenURL only.
+// The class library's Internet session classes: a session, a connection to one HTTP server, a
+// request whose response is read as a file, and OpenURL, which opens an http, https, ftp or
+// file URL as a file to read. Redirections are followed by OpenURL only.
 //
 // Ownership is the caller's: every object handed out is closed and deleted by whoever asked
 // for it, in any order (a file may outlive its connection and its session).
@@ -35,6 +35,11 @@ class CInternetSession {
     // variables); LOCAL_INTERNET_ACCESS uses none; CERN_PROXY_INTERNET_ACCESS uses proxyName
     // except for the hosts in proxyBypass. Throws CInternetException* when no session can be
     // made.
+    // Servers spoken to over TLS (https) must show a certificate that the platform trusts,
+    // for the name in the URL: on Windows as the system's certificate stores decide;
+    // elsewhere against the system's authorities, or only those in the file named by the
+    // environment variable CURL_CA_BUNDLE or, without it, SSL_CERT_FILE (as the curl tool and
+    // OpenSSL read them), looked at when the session is made. Verification is never skipped.
     explicit CInternetSession(const char* agent = nullptr, uint32_t context = 1,
                               uint32_t accessType = PRE_CONFIG_INTERNET_ACCESS,
                               const char* proxyName = nullptr, const char* proxyBypass = nullptr,
@@ -48,14 +53,31 @@ class CInternetSession {
                                        uint16_t port = INTERNET_DEFAULT_HTTP_PORT,
                                        const char* user = nullptr, const char* password = nullptr);
 
-    // Opens an http:// URL for reading and sends its request; the response's body is the
-    // file (whatever its status). Redirections are followed (at most 10) unless flags has
-    // INTERNET_FLAG_NO_AUTO_REDIRECT. Only what is read is transferred: the resource is
-    // fetched in ranged blocks of the file's read buffer size, and Seek moves freely; a server
-    // that ignores ranges is read as one stream. headers: more request header lines (CR LF
-    // ended), headersLength -1 or 0 for a zero-terminated text.
-    // Returns null for a URL of any other scheme (https, ftp, file, ...), without traffic.
-    // Throws CInternetException* when the text is no URL (12005) or the request fails.
+    // Opens a URL for reading. The file is deleted by the caller; every failure of opening
+    // it, and of reading or seeking in it later, throws CInternetException*. Text that is no
+    // URL throws 12005.
+    // - http and https (port 443 unless the URL names one; the certificate is checked, see
+    //   the constructor): sends the request; the response's body is the file (a CHttpFile,
+    //   whatever its status). Redirections are followed (at most 10, between http and https)
+    //   unless flags has INTERNET_FLAG_NO_AUTO_REDIRECT. Only what is read is transferred:
+    //   the resource is fetched in ranged blocks of the file's read buffer size, and Seek
+    //   moves freely; a server that ignores ranges is read as one stream. headers: more
+    //   request header lines (CR LF ended), headersLength -1 or 0 for a zero-terminated text.
+    //   A failed request throws its error (12029, 12007, 12045 an untrusted certificate...).
+    // - ftp: logs in (the URL's user and password, else anonymously) in passive mode and
+    //   reads the file from its start, always as binary (an ASCII transfer would change an
+    //   audio file's bytes, and many servers refuse to tell its size). The file is a
+    //   CInternetFile: Seek from the end uses the size the server told, without reading
+    //   anything; it moves forward by reading and dropping, and back within the last
+    //   kHistoryBytes read.
+    //   Throws 12015 when the login is refused, 12003 when the server refuses the file
+    //   (missing, not readable), 12029 when no connection can be made.
+    // - file (file:///path, file://localhost/path, on Windows also file:///C:/path,
+    //   file://C:/path and file://server/share/path; escapes decoded): the local file,
+    //   read-only, read and sought anywhere; GetLength is its size. Throws 12028 when it is
+    //   missing, is a folder or cannot be opened.
+    // Returns null for a URL of any other scheme (gopher, mailto, news, ...), without
+    // traffic.
     CStdioFile* OpenURL(const char* url, uint32_t context = 1,
                         uint32_t flags = INTERNET_FLAG_TRANSFER_ASCII,
                         const char* headers = nullptr, uint32_t headersLength = 0);
@@ -72,6 +94,12 @@ class CInternetSession {
 
   private:
     friend class CHttpConnection;
+    CStdioFile* OpenHttpUrl(CString server, CString object, uint16_t port, bool secure,
+                            uint32_t context, uint32_t flags, const char* headers,
+                            uint32_t headersLength);
+    CStdioFile* OpenFtpUrl(const char* url, const CString& server, const CString& object,
+                           uint16_t port, uint32_t context);
+
     uint32_t m_dwContext;
     std::shared_ptr<afx::inet::BackendSession> m_session;
 };
@@ -135,7 +163,8 @@ class CInternetFile : public CStdioFile {
     unsigned Read(void* buffer, unsigned count) override;
 
     // Returns the new position. The end is the size the response announced (Content-Length,
-    // or the total of Content-Range); nothing of the body is transferred to find it, and
+    // or the total of Content-Range) or the FTP server told; nothing of the body is
+    // transferred to find it, and
     // without an announced size a seek from the end throws CInternetException* (12016).
     // A request's file can move forward (the bytes between are read and dropped) and back
     // within the last kHistoryBytes read; further back throws (12016). A file of OpenURL can
@@ -157,6 +186,7 @@ class CInternetFile : public CStdioFile {
     static constexpr unsigned kHistoryBytes = 4096;
 
   protected:
+    friend class CInternetSession;  // makes the files of ftp URLs
     explicit CInternetFile(uint32_t context);
     void Attach(std::unique_ptr<afx::inet::BodyReader> reader);
     afx::inet::BodyReader* Reader() const { return m_reader.get(); }

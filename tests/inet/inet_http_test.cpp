@@ -152,8 +152,9 @@ class InetHttp : public ::testing::Test {
 TEST_F(InetHttp, OtherSchemesAreRefusedWithoutTraffic) {
     const std::string port = std::to_string(server_->Port());
     const std::string path = Path("/exact", "scheme");
-    for (const std::string scheme : {"https", "ftp", "gopher", "file"}) {
-        std::string url = scheme + "://127.0.0.1:" + port + path + "?size=10";
+    for (const std::string& url :
+         {"gopher://127.0.0.1:" + port + path + "?size=10", "telnet://127.0.0.1:" + port + path,
+          std::string("mailto:a@b"), std::string("news:alt.test")}) {
         SCOPED_TRACE(url);
         CStdioFile* file = nullptr;
         EXPECT_EQ(InternetErrorOf([&] { file = session_->OpenURL(url.c_str()); }), 0u);

@@ -724,7 +724,7 @@ TEST_F(Transfer, SizesBetweenTwoAndFourGigabytes) {
 
 TEST_F(Transfer, TagReaderCannotOpen) {
     const std::string urls[] = {
-        "https://127.0.0.1:" + std::to_string(server_->Port()) + "/a.mp3",
+        "https://127.0.0.1:" + std::to_string(RefusingPort()) + "/a.mp3",
         ClosedUrl("/a.mp3"),
         "no address",
     };

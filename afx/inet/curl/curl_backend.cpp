@@ -1,12 +1,15 @@
 // The Internet classes over libcurl: one multi handle per session, whose connection cache lets
-// the session's requests share kept-alive connections; one easy handle per request, read on
-// demand through a write callback that pauses the transfer while the reader's buffer is full.
+// the session's requests share kept-alive connections; one easy handle per request (or FTP
+// file), read on demand through a write callback that pauses the transfer while the reader's
+// buffer is full.
 #include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,19 +80,32 @@ struct Options {
     uint32_t receiveTimeoutMs = kDefaultReceiveTimeoutMs;
 };
 
-class CurlRequest;
+// The authorities that TLS servers are checked against, named the way the curl tool and
+// OpenSSL let a user name them; empty for the system's own.
+std::string CaBundleFromEnvironment() {
+    for (const char* name : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return value;
+        }
+    }
+    return {};
+}
+
+class CurlTransfer;
 
 // What a session's connections and requests share; lives as long as any of them.
 class CurlCore {
   public:
     CurlCore(CURLM* multi, SessionSettings settings)
-        : multi_(multi), settings_(std::move(settings)) {}
+        : multi_(multi), settings_(std::move(settings)), caBundle_(CaBundleFromEnvironment()) {}
     ~CurlCore() { curl_multi_cleanup(multi_); }
     CurlCore(const CurlCore&) = delete;
     CurlCore& operator=(const CurlCore&) = delete;
 
     CURLM* multi() const { return multi_; }
     const SessionSettings& settings() const { return settings_; }
+    const std::string& caBundle() const { return caBundle_; }
     Options options;
 
     // Lets every transfer of the session make progress, then hands out finished results.
@@ -100,36 +116,291 @@ class CurlCore {
   private:
     CURLM* multi_;
     SessionSettings settings_;
+    std::string caBundle_;
 };
+
+struct SlistFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using Slist = std::unique_ptr<curl_slist, SlistFree>;
+
+// One easy handle on the session's multi handle, and its body on the way to the reader: read
+// on demand through a write callback that pauses the transfer while the reader's buffer is
+// full.
+class CurlTransfer {
+  public:
+    explicit CurlTransfer(std::shared_ptr<CurlCore> core) : core_(std::move(core)) {}
+    ~CurlTransfer() {
+        Detach();
+        if (easy_ != nullptr) {
+            curl_easy_cleanup(easy_);
+        }
+    }
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    CurlCore& core() const { return *core_; }
+    CURL* easy() const { return easy_; }
+    bool started() const { return easy_ != nullptr; }
+    bool done() const { return done_; }
+    size_t PendingSize() const { return pending_.size() - pendingHead_; }
+
+    // The handle with what every transfer of the session has in common; false when out of
+    // memory.
+    bool Init(const std::string& url);
+    // Hands the transfer to the session; the first answer is awaited with WaitFor.
+    bool Start(uint32_t& errorOut);
+
+    // Drives the session until ready() or the transfer ends; false when it waited longer
+    // than limitMs without any data arriving (the transfer is then aborted with 12002).
+    template <typename Ready>
+    bool WaitFor(Ready ready, uint32_t limitMs);
+
+    bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut);
+    bool QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut);
+    void SetCapacity(uint32_t bytes) { capacity_ = std::max<uint32_t>(bytes, 1024); }
+
+    // Something arrived: the time-out counts from now.
+    void Touch() { lastActivity_ = Clock::now(); }
+    // Called by the core when curl reports the transfer finished.
+    void Finished(CURLcode code) {
+        done_ = true;
+        result_ = code;
+        Detach();
+    }
+    uint32_t DoneError() const {
+        return abortError_ != 0 ? abortError_ : InternetErrorFromCurl(result_);
+    }
+
+  private:
+    static size_t WriteCallback(char* data, size_t size, size_t count, void* self) {
+        return static_cast<CurlTransfer*>(self)->Write(data, size * count);
+    }
+    size_t Write(const char* data, size_t n);
+
+    // Removes the transfer from the session; an unfinished one loses its connection.
+    void Detach() {
+        if (attached_) {
+            curl_multi_remove_handle(core_->multi(), easy_);
+            attached_ = false;
+        }
+    }
+    void Abort(uint32_t error) {
+        Detach();
+        done_ = true;
+        abortError_ = error;
+    }
+    uint32_t TakePending(uint8_t* out, uint32_t count) {
+        auto n = static_cast<uint32_t>(std::min<size_t>(count, PendingSize()));
+        memcpy(out, pending_.data() + pendingHead_, n);
+        pendingHead_ += n;
+        if (pendingHead_ == pending_.size()) {
+            pending_.clear();
+            pendingHead_ = 0;
+        }
+        return n;
+    }
+    void Resume() {
+        if (paused_ && attached_) {
+            paused_ = false;
+            curl_easy_pause(easy_, CURLPAUSE_CONT);
+        }
+    }
+
+    std::shared_ptr<CurlCore> core_;
+    CURL* easy_ = nullptr;
+    bool attached_ = false;
+    bool done_ = false;
+    CURLcode result_ = CURLE_OK;
+    uint32_t abortError_ = 0;
+    Clock::time_point lastActivity_;
+
+    uint32_t capacity_ = 16384;
+    std::string pending_;  // body bytes received and not yet read
+    size_t pendingHead_ = 0;
+    bool paused_ = false;
+    uint8_t* direct_ = nullptr;  // the reader's own buffer while it waits
+    size_t directRoom_ = 0;
+    size_t directFilled_ = 0;
+};
+
+void CurlCore::Perform() {
+    int running = 0;
+    curl_multi_perform(multi_, &running);
+    int queued = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
+        if (msg->msg != CURLMSG_DONE) {
+            continue;
+        }
+        char* owner = nullptr;
+        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &owner);
+        if (owner != nullptr) {
+            reinterpret_cast<CurlTransfer*>(owner)->Finished(msg->data.result);
+        }
+    }
+}
+
+bool CurlTransfer::Init(const std::string& url) {
+    easy_ = curl_easy_init();
+    if (easy_ == nullptr) {
+        return false;
+    }
+    const SessionSettings& settings = core_->settings();
+    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());  // libcurl keeps its own copy
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(core_->options.connectTimeoutMs));
+    // Fewer, larger receives: the write callback still hands the reader at most the read
+    // buffer ahead of it, plus the one receive that curl holds while paused.
+    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlTransfer::WriteCallback);
+    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
+    if (!core_->caBundle().empty()) {
+        curl_easy_setopt(easy_, CURLOPT_CAINFO, core_->caBundle().c_str());
+    }
+    switch (settings.accessType) {
+        case INTERNET_OPEN_TYPE_DIRECT:
+            curl_easy_setopt(easy_, CURLOPT_PROXY, "");
+            break;
+        case INTERNET_OPEN_TYPE_PROXY:
+            curl_easy_setopt(easy_, CURLOPT_PROXY, settings.proxyName.c_str());
+            curl_easy_setopt(easy_, CURLOPT_NOPROXY, settings.proxyBypass.c_str());
+            break;
+        default:
+            break;  // libcurl reads http_proxy, no_proxy and the like itself
+    }
+    return true;
+}
+
+bool CurlTransfer::Start(uint32_t& errorOut) {
+    if (curl_multi_add_handle(core_->multi(), easy_) != CURLM_OK) {
+        errorOut = ERROR_INTERNET_INTERNAL_ERROR;
+        return false;
+    }
+    attached_ = true;
+    Touch();
+    return true;
+}
+
+size_t CurlTransfer::Write(const char* data, size_t n) {
+    size_t toReader = std::min(n, directRoom_ - directFilled_);
+    size_t rest = n - toReader;
+    // Hold no more than the read buffer ahead of the reader; curl keeps the chunk meanwhile.
+    if (rest > 0 && PendingSize() > 0 && PendingSize() + rest > capacity_) {
+        paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    if (toReader > 0) {
+        memcpy(direct_ + directFilled_, data, toReader);
+        directFilled_ += toReader;
+    }
+    if (rest > 0) {
+        if (pendingHead_ > 0 && pendingHead_ >= pending_.size() / 2) {
+            pending_.erase(0, pendingHead_);
+            pendingHead_ = 0;
+        }
+        pending_.append(data + toReader, rest);
+    }
+    Touch();
+    return n;
+}
+
+template <typename Ready>
+bool CurlTransfer::WaitFor(Ready ready, uint32_t limitMs) {
+    for (;;) {
+        core_->Perform();
+        if (ready() || done_) {
+            return true;
+        }
+        auto idle =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastActivity_);
+        if (idle.count() >= static_cast<int64_t>(limitMs)) {
+            Abort(ERROR_INTERNET_TIMEOUT);
+            return false;
+        }
+        auto left = static_cast<int>(std::min<int64_t>(limitMs - idle.count(), kPollSliceMs));
+        core_->Poll(std::max(left, 1));
+    }
+}
+
+bool CurlTransfer::Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) {
+    readOut = 0;
+    if (count == 0) {
+        return true;
+    }
+    auto* out = static_cast<uint8_t*>(buffer);
+    uint32_t got = TakePending(out, count);
+    // While the reader waits, new data goes straight into its buffer.
+    direct_ = out + got;
+    directRoom_ = count - got;
+    directFilled_ = 0;
+    if (PendingSize() == 0) {
+        Resume();
+    }
+    if (got == 0 && directFilled_ == 0 && !done_) {
+        WaitFor([this] { return directFilled_ > 0 || PendingSize() > 0; },
+                core_->options.receiveTimeoutMs);
+        if (directFilled_ == 0 && PendingSize() > 0) {
+            got += TakePending(out, count);
+        }
+    }
+    got += static_cast<uint32_t>(directFilled_);
+    direct_ = nullptr;
+    directRoom_ = 0;
+    directFilled_ = 0;
+    if (got > 0) {
+        readOut = got;
+        return true;
+    }
+    if (done_) {
+        errorOut = DoneError();
+        return errorOut == 0;
+    }
+    errorOut = ERROR_INTERNET_TIMEOUT;
+    return false;
+}
+
+bool CurlTransfer::QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) {
+    availableOut = 0;
+    if (PendingSize() == 0) {
+        Resume();
+        if (PendingSize() == 0 && !done_) {
+            WaitFor([this] { return PendingSize() > 0; }, core_->options.receiveTimeoutMs);
+        }
+    }
+    if (PendingSize() > 0) {
+        availableOut = static_cast<uint32_t>(std::min<size_t>(PendingSize(), UINT32_MAX));
+        return true;
+    }
+    if (done_) {
+        errorOut = DoneError();
+        return errorOut == 0;
+    }
+    errorOut = ERROR_INTERNET_TIMEOUT;
+    return false;
+}
 
 class CurlRequest : public BackendRequest {
   public:
     CurlRequest(std::shared_ptr<CurlCore> core, std::string url, std::string verb,
                 std::string referer, std::string accept, bool http10, std::string user,
                 std::string password)
-        : core_(std::move(core)),
-          url_(std::move(url)),
+        : url_(std::move(url)),
           verb_(std::move(verb)),
           referer_(std::move(referer)),
           accept_(std::move(accept)),
           http10_(http10),
           user_(std::move(user)),
-          password_(std::move(password)) {}
-
-    ~CurlRequest() override {
-        Detach();
-        if (easy_ != nullptr) {
-            curl_easy_cleanup(easy_);
-        }
-        curl_slist_free_all(headerList_);
-    }
+          password_(std::move(password)),
+          transfer_(std::move(core)) {}
 
     bool AddHeaders(std::string_view headers, uint32_t& errorOut) override {
-        if (easy_ != nullptr) {
+        if (transfer_.started()) {
             errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
             return false;
         }
-        if (!AppendHeaderLines(headerList_, headers)) {
+        if (!AppendHeaders(headers)) {
             errorOut = kInternetErrorNotEnoughMemory;
             return false;
         }
@@ -160,70 +431,40 @@ class CurlRequest : public BackendRequest {
         return false;
     }
 
-    bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) override;
-    bool QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) override;
-
-    void SetBufferSize(uint32_t bytes) override { capacity_ = std::max<uint32_t>(bytes, 1024); }
-
-    // Called by the core when curl reports the transfer finished.
-    void Finished(CURLcode code) {
-        done_ = true;
-        result_ = code;
-        Detach();
+    bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) override {
+        readOut = 0;
+        if (!headersDone_) {
+            errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+            return false;
+        }
+        return transfer_.Read(buffer, count, readOut, errorOut);
     }
+
+    bool QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) override {
+        availableOut = 0;
+        if (!headersDone_) {
+            errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+            return false;
+        }
+        return transfer_.QueryDataAvailable(availableOut, errorOut);
+    }
+
+    void SetBufferSize(uint32_t bytes) override { transfer_.SetCapacity(bytes); }
 
   private:
-    static size_t WriteCallback(char* data, size_t size, size_t count, void* self) {
-        return static_cast<CurlRequest*>(self)->Write(data, size * count);
-    }
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* self) {
         static_cast<CurlRequest*>(self)->HeaderLine(std::string_view(data, size * count));
         return size * count;
     }
-
-    size_t Write(const char* data, size_t n);
     void HeaderLine(std::string_view line);
 
-    // Removes the transfer from the session; an unfinished one loses its connection.
-    void Detach() {
-        if (attached_) {
-            curl_multi_remove_handle(core_->multi(), easy_);
-            attached_ = false;
-        }
-    }
-    void Abort(uint32_t error) {
-        Detach();
-        done_ = true;
-        abortError_ = error;
-    }
-    uint32_t DoneError() const {
-        return abortError_ != 0 ? abortError_ : InternetErrorFromCurl(result_);
+    bool AppendHeaders(std::string_view text) {
+        curl_slist* list = headerList_.release();
+        bool ok = AppendHeaderLines(list, text);
+        headerList_.reset(list);
+        return ok;
     }
 
-    // Drives the session until ready() or the transfer ends; false when it waited longer
-    // than limitMs without any data arriving (the transfer is then aborted with 12002).
-    template <typename Ready>
-    bool WaitFor(Ready ready, uint32_t limitMs);
-
-    size_t PendingSize() const { return pending_.size() - pendingHead_; }
-    uint32_t TakePending(uint8_t* out, uint32_t count) {
-        auto n = static_cast<uint32_t>(std::min<size_t>(count, PendingSize()));
-        memcpy(out, pending_.data() + pendingHead_, n);
-        pendingHead_ += n;
-        if (pendingHead_ == pending_.size()) {
-            pending_.clear();
-            pendingHead_ = 0;
-        }
-        return n;
-    }
-    void Resume() {
-        if (paused_ && attached_) {
-            paused_ = false;
-            curl_easy_pause(easy_, CURLPAUSE_CONT);
-        }
-    }
-
-    std::shared_ptr<CurlCore> core_;
     std::string url_;
     std::string verb_;
     std::string referer_;
@@ -232,72 +473,20 @@ class CurlRequest : public BackendRequest {
     std::string user_;
     std::string password_;
     std::string body_;
-
-    CURL* easy_ = nullptr;
-    curl_slist* headerList_ = nullptr;
-    bool attached_ = false;
-    bool done_ = false;
-    CURLcode result_ = CURLE_OK;
-    uint32_t abortError_ = 0;
-    Clock::time_point lastActivity_;
+    Slist headerList_;  // declared before the transfer: freed after its handle
 
     bool headersDone_ = false;
     uint32_t status_ = 0;
     std::vector<std::pair<std::string, std::string>> responseHeaders_;
 
-    uint32_t capacity_ = 16384;
-    std::string pending_;  // body bytes received and not yet read
-    size_t pendingHead_ = 0;
-    bool paused_ = false;
-    uint8_t* direct_ = nullptr;  // the reader's own buffer while it waits
-    size_t directRoom_ = 0;
-    size_t directFilled_ = 0;
+    CurlTransfer transfer_;
 };
-
-void CurlCore::Perform() {
-    int running = 0;
-    curl_multi_perform(multi_, &running);
-    int queued = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi_, &queued)) {
-        if (msg->msg != CURLMSG_DONE) {
-            continue;
-        }
-        char* owner = nullptr;
-        curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, &owner);
-        if (owner != nullptr) {
-            reinterpret_cast<CurlRequest*>(owner)->Finished(msg->data.result);
-        }
-    }
-}
-
-size_t CurlRequest::Write(const char* data, size_t n) {
-    size_t toReader = std::min(n, directRoom_ - directFilled_);
-    size_t rest = n - toReader;
-    // Hold no more than the read buffer ahead of the reader; curl keeps the chunk meanwhile.
-    if (rest > 0 && PendingSize() > 0 && PendingSize() + rest > capacity_) {
-        paused_ = true;
-        return CURL_WRITEFUNC_PAUSE;
-    }
-    if (toReader > 0) {
-        memcpy(direct_ + directFilled_, data, toReader);
-        directFilled_ += toReader;
-    }
-    if (rest > 0) {
-        if (pendingHead_ > 0 && pendingHead_ >= pending_.size() / 2) {
-            pending_.erase(0, pendingHead_);
-            pendingHead_ = 0;
-        }
-        pending_.append(data + toReader, rest);
-    }
-    lastActivity_ = Clock::now();
-    return n;
-}
 
 void CurlRequest::HeaderLine(std::string_view line) {
     if (headersDone_) {
         return;  // trailers of a chunked body
     }
-    lastActivity_ = Clock::now();
+    transfer_.Touch();
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
     }
@@ -336,98 +525,57 @@ void CurlRequest::HeaderLine(std::string_view line) {
     responseHeaders_.emplace_back(std::string(line.substr(0, colon)), std::string(value));
 }
 
-template <typename Ready>
-bool CurlRequest::WaitFor(Ready ready, uint32_t limitMs) {
-    for (;;) {
-        core_->Perform();
-        if (ready() || done_) {
-            return true;
-        }
-        auto idle =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastActivity_);
-        if (idle.count() >= static_cast<int64_t>(limitMs)) {
-            Abort(ERROR_INTERNET_TIMEOUT);
-            return false;
-        }
-        auto left = static_cast<int>(std::min<int64_t>(limitMs - idle.count(), kPollSliceMs));
-        core_->Poll(std::max(left, 1));
-    }
-}
-
 bool CurlRequest::Send(std::string_view headers, const void* body, size_t bodyLength,
                        uint32_t& errorOut) {
-    if (easy_ != nullptr) {
+    if (transfer_.started()) {
         errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
         return false;
     }
-    easy_ = curl_easy_init();
-    if (easy_ == nullptr || !AppendHeaderLines(headerList_, headers) ||
-        (!accept_.empty() && !AppendHeaderLines(headerList_, "Accept: " + accept_))) {
+    if (!transfer_.Init(url_) || !AppendHeaders(headers) ||
+        (!accept_.empty() && !AppendHeaders("Accept: " + accept_))) {
         errorOut = kInternetErrorNotEnoughMemory;
         return false;
     }
-    const SessionSettings& settings = core_->settings();
-    const Options& options = core_->options;
-    curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
+    CURL* easy = transfer_.easy();
+    CurlCore& core = transfer_.core();
     // The object goes on the request line as it is (no dot segments removed); a proxy gets
     // the whole URL from it.
-    curl_easy_setopt(easy_, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(easy_, CURLOPT_USERAGENT, settings.agent.c_str());
-    curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options.connectTimeoutMs));
-    curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
-    // Fewer, larger receives: the write callback still hands the reader at most the read
-    // buffer ahead of it, plus the one receive that curl holds while paused.
-    curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-    curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &CurlRequest::WriteCallback);
-    curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &CurlRequest::HeaderCallback);
-    curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
-    curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION,
+    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, core.settings().agent.c_str());
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList_.get());
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlRequest::HeaderCallback);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
                      http10_ ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     if (!referer_.empty()) {
-        curl_easy_setopt(easy_, CURLOPT_REFERER, referer_.c_str());
+        curl_easy_setopt(easy, CURLOPT_REFERER, referer_.c_str());
     }
     if (!user_.empty()) {
-        curl_easy_setopt(easy_, CURLOPT_USERNAME, user_.c_str());
-        curl_easy_setopt(easy_, CURLOPT_PASSWORD, password_.c_str());
-    }
-    switch (settings.accessType) {
-        case INTERNET_OPEN_TYPE_DIRECT:
-            curl_easy_setopt(easy_, CURLOPT_PROXY, "");
-            break;
-        case INTERNET_OPEN_TYPE_PROXY:
-            curl_easy_setopt(easy_, CURLOPT_PROXY, settings.proxyName.c_str());
-            curl_easy_setopt(easy_, CURLOPT_NOPROXY, settings.proxyBypass.c_str());
-            break;
-        default:
-            break;  // libcurl reads http_proxy, no_proxy and the like itself
+        curl_easy_setopt(easy, CURLOPT_USERNAME, user_.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, password_.c_str());
     }
     if (verb_ == "HEAD") {
-        curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else if (verb_ != "GET" || body != nullptr) {
         if (verb_ != "POST") {
-            curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, verb_.c_str());
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb_.c_str());
         }
         if (body != nullptr || verb_ == "POST") {
             body_.assign(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
-            curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
                              static_cast<curl_off_t>(body_.size()));
-            curl_easy_setopt(easy_, CURLOPT_COPYPOSTFIELDS, body_.c_str());
+            curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body_.c_str());
         }
     }
-    if (curl_multi_add_handle(core_->multi(), easy_) != CURLM_OK) {
-        errorOut = ERROR_INTERNET_INTERNAL_ERROR;
+    if (!transfer_.Start(errorOut)) {
         return false;
     }
-    attached_ = true;
-    lastActivity_ = Clock::now();
     // Connecting and the server's first answer share one allowance.
-    WaitFor([this] { return headersDone_; }, options.connectTimeoutMs + options.receiveTimeoutMs);
+    transfer_.WaitFor([this] { return headersDone_; },
+                      core.options.connectTimeoutMs + core.options.receiveTimeoutMs);
     if (!headersDone_) {
-        errorOut = done_ ? DoneError() : ERROR_INTERNET_TIMEOUT;
+        errorOut = transfer_.done() ? transfer_.DoneError() : ERROR_INTERNET_TIMEOUT;
         if (errorOut == 0) {
             errorOut = ERROR_HTTP_INVALID_SERVER_RESPONSE;  // ended without a response head
         }
@@ -436,83 +584,81 @@ bool CurlRequest::Send(std::string_view headers, const void* body, size_t bodyLe
     return true;
 }
 
-bool CurlRequest::Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) {
-    readOut = 0;
-    if (easy_ == nullptr || !headersDone_) {
-        errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
-        return false;
-    }
-    if (count == 0) {
-        return true;
-    }
-    auto* out = static_cast<uint8_t*>(buffer);
-    uint32_t got = TakePending(out, count);
-    // While the reader waits, new data goes straight into its buffer.
-    direct_ = out + got;
-    directRoom_ = count - got;
-    directFilled_ = 0;
-    if (PendingSize() == 0) {
-        Resume();
-    }
-    if (got == 0 && directFilled_ == 0 && !done_) {
-        WaitFor([this] { return directFilled_ > 0 || PendingSize() > 0; },
-                core_->options.receiveTimeoutMs);
-        if (directFilled_ == 0 && PendingSize() > 0) {
-            got += TakePending(out, count);
-        }
-    }
-    got += static_cast<uint32_t>(directFilled_);
-    direct_ = nullptr;
-    directRoom_ = 0;
-    directFilled_ = 0;
-    if (got > 0) {
-        readOut = got;
-        return true;
-    }
-    if (done_) {
-        errorOut = DoneError();
-        return errorOut == 0;
-    }
-    errorOut = ERROR_INTERNET_TIMEOUT;
-    return false;
-}
+// A file read from an FTP server: libcurl logs in, asks for the size (SIZE) and starts the
+// transfer (passive mode, binary); the body is then read like a response's.
+class CurlFtpFile : public BackendStream {
+  public:
+    explicit CurlFtpFile(std::shared_ptr<CurlCore> core) : transfer_(std::move(core)) {}
 
-bool CurlRequest::QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) {
-    availableOut = 0;
-    if (easy_ == nullptr || !headersDone_) {
-        errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
-        return false;
-    }
-    if (PendingSize() == 0) {
-        Resume();
-        if (PendingSize() == 0 && !done_) {
-            WaitFor([this] { return PendingSize() > 0; }, core_->options.receiveTimeoutMs);
+    bool Open(const std::string& url, const char* user, const char* password,
+              std::optional<uint64_t>& sizeOut, uint32_t& errorOut) {
+        if (!transfer_.Init(url)) {
+            errorOut = kInternetErrorNotEnoughMemory;
+            return false;
         }
-    }
-    if (PendingSize() > 0) {
-        availableOut = static_cast<uint32_t>(std::min<size_t>(PendingSize(), UINT32_MAX));
+        CURL* easy = transfer_.easy();
+        if (user != nullptr && *user != '\0') {
+            curl_easy_setopt(easy, CURLOPT_USERNAME, user);
+            curl_easy_setopt(easy, CURLOPT_PASSWORD, password != nullptr ? password : "");
+        }
+        if (!transfer_.Start(errorOut)) {
+            return false;
+        }
+        // The size is known once data flows (or the file turned out empty).
+        const Options& options = transfer_.core().options;
+        transfer_.WaitFor([this] { return transfer_.PendingSize() > 0; },
+                          options.connectTimeoutMs + options.receiveTimeoutMs);
+        if (transfer_.PendingSize() == 0) {  // ended, or failed, before any data
+            errorOut = transfer_.done() ? transfer_.DoneError() : ERROR_INTERNET_TIMEOUT;
+            if (errorOut != 0) {
+                return false;
+            }
+        }
+        curl_off_t size = -1;
+        if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) == CURLE_OK &&
+            size >= 0) {
+            sizeOut = static_cast<uint64_t>(size);
+        }
         return true;
     }
-    if (done_) {
-        errorOut = DoneError();
-        return errorOut == 0;
+
+    bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) override {
+        return transfer_.Read(buffer, count, readOut, errorOut);
     }
-    errorOut = ERROR_INTERNET_TIMEOUT;
-    return false;
+    bool QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) override {
+        return transfer_.QueryDataAvailable(availableOut, errorOut);
+    }
+    void SetBufferSize(uint32_t bytes) override { transfer_.SetCapacity(bytes); }
+
+  private:
+    CurlTransfer transfer_;
+};
+
+// A name that goes into a URL, bracketed when it is an IPv6 address; empty when it could
+// change the URL's meaning.
+std::string UrlHost(const char* server) {
+    if (server == nullptr || *server == '\0' || strpbrk(server, "/?#@\\ \t\r\n%") != nullptr) {
+        return {};
+    }
+    std::string host = server;
+    if (host.find(':') != std::string::npos && host.front() != '[') {
+        host = "[" + host + "]";
+    }
+    return host;
 }
 
 class CurlConnection : public BackendConnection {
   public:
-    CurlConnection(std::shared_ptr<CurlCore> core, std::string origin, std::string user,
+    CurlConnection(std::shared_ptr<CurlCore> core, std::string hostPort, std::string user,
                    std::string password)
         : core_(std::move(core)),
-          origin_(std::move(origin)),
+          hostPort_(std::move(hostPort)),
           user_(std::move(user)),
           password_(std::move(password)) {}
 
     std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
                                                 const char* referer, const char** acceptTypes,
-                                                const char* version, uint32_t /*flags*/,
+                                                const char* version, uint32_t flags,
                                                 uint32_t /*context*/, uint32_t& errorOut) override {
         if (verb == nullptr || *verb == '\0' || strpbrk(verb, " \t\r\n") != nullptr) {
             errorOut = ERROR_INTERNET_INVALID_OPERATION;
@@ -526,14 +672,15 @@ class CurlConnection : public BackendConnection {
             accept += *type;
         }
         bool http10 = version != nullptr && strcmp(version, "HTTP/1.0") == 0;
+        const char* scheme = (flags & INTERNET_FLAG_SECURE) != 0 ? "https://" : "http://";
         return std::make_unique<CurlRequest>(
-            core_, origin_ + RequestTarget(object != nullptr ? object : "/"), verb,
+            core_, scheme + hostPort_ + RequestTarget(object != nullptr ? object : "/"), verb,
             referer != nullptr ? referer : "", accept, http10, user_, password_);
     }
 
   private:
     std::shared_ptr<CurlCore> core_;
-    std::string origin_;
+    std::string hostPort_;
     std::string user_;
     std::string password_;
 };
@@ -545,18 +692,33 @@ class CurlSession : public BackendSession {
     std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port, const char* user,
                                                const char* password, uint32_t /*context*/,
                                                uint32_t& errorOut) override {
-        // The name goes into a URL: anything that could change its meaning is refused.
-        if (server == nullptr || *server == '\0' || strpbrk(server, "/?#@\\ \t\r\n%") != nullptr) {
+        std::string host = UrlHost(server);
+        if (host.empty()) {
             errorOut = ERROR_INTERNET_INVALID_URL;
             return nullptr;
         }
-        std::string host = server;
-        if (host.find(':') != std::string::npos && host.front() != '[') {
-            host = "[" + host + "]";
+        return std::make_unique<CurlConnection>(core_, host + ":" + std::to_string(port),
+                                                user != nullptr ? user : "",
+                                                password != nullptr ? password : "");
+    }
+
+    std::unique_ptr<BackendStream> OpenFtpFile(const char* server, uint16_t port, const char* user,
+                                               const char* password, const char* path,
+                                               uint32_t /*context*/,
+                                               std::optional<uint64_t>& sizeOut,
+                                               uint32_t& errorOut) override {
+        std::string host = UrlHost(server);
+        if (host.empty() || path == nullptr || *path == '\0') {
+            errorOut = ERROR_INTERNET_INVALID_URL;
+            return nullptr;
         }
-        return std::make_unique<CurlConnection>(
-            core_, "http://" + host + ":" + std::to_string(port), user != nullptr ? user : "",
-            password != nullptr ? password : "");
+        // libcurl takes the path from the URL, relative to the login folder as given.
+        std::string url = "ftp://" + host + ":" + std::to_string(port) + FtpUrlPath(path);
+        auto file = std::make_unique<CurlFtpFile>(core_);
+        if (!file->Open(url, user, password, sizeOut, errorOut)) {
+            return nullptr;
+        }
+        return file;
     }
 
     bool SetOption(uint32_t option, uint32_t value) override {
@@ -592,6 +754,25 @@ class CurlSession : public BackendSession {
     }
 
   private:
+    // The decoded path encoded again for the URL: "/" then every byte outside the unreserved
+    // set and '/' as %XX, so that libcurl decodes exactly the path the caller named.
+    static std::string FtpUrlPath(const char* path) {
+        static const char kHex[] = "0123456789ABCDEF";
+        std::string out = "/";
+        for (const char* p = path; *p != '\0'; ++p) {
+            auto c = static_cast<unsigned char>(*p);
+            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                strchr("-._~/", c) != nullptr) {
+                out += static_cast<char>(c);
+            } else {
+                out += '%';
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            }
+        }
+        return out;
+    }
+
     std::shared_ptr<CurlCore> core_;
 };
 

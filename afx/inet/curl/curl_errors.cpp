@@ -33,6 +33,21 @@ uint32_t InternetErrorFromCurl(CURLcode code) {
         case CURLE_ABORTED_BY_CALLBACK:
         case CURLE_WRITE_ERROR:
             return ERROR_INTERNET_OPERATION_CANCELLED;
+        case CURLE_LOGIN_DENIED:
+            return ERROR_INTERNET_LOGIN_FAILURE;
+        // The FTP server refused the file; the platform keeps its answer as extended error
+        // information.
+        case CURLE_REMOTE_FILE_NOT_FOUND:
+        case CURLE_REMOTE_ACCESS_DENIED:
+        case CURLE_FTP_COULDNT_RETR_FILE:
+            return ERROR_INTERNET_EXTENDED_ERROR;
+        case CURLE_FTP_CANT_GET_HOST:
+            return ERROR_INTERNET_CANNOT_CONNECT;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+            return ERROR_INTERNET_INVALID_CA;
+        case CURLE_SSL_CONNECT_ERROR:
+            return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;
         case CURLE_UNKNOWN_OPTION:
         case CURLE_BAD_FUNCTION_ARGUMENT:
             return ERROR_INTERNET_INVALID_OPTION;

@@ -22,6 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     size_t cut = size / 2;
-    afx::inet::ResolveLocation("h", 8080, text.substr(0, cut), text.substr(cut));
+    afx::inet::ResolveLocation("h", 8080, text.substr(0, cut), text.substr(cut), cut % 2 == 0);
     return 0;
 }
