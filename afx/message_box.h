@@ -1,9 +1,10 @@
 #pragma once
 
 // Message boxes of the library go through one replaceable service. The Windows default shows
-// MessageBoxA with the host's caption (its program file name without extension) and the
-// calling thread's main window as owner; the native default writes the text to stderr and
-// answers IDCANCEL. The command-line tool installs its own.
+// MessageBoxA with the host's caption (its program file name without extension), owned by the
+// calling thread's main window or rather its last active popup (a dialog it shows); the native
+// default writes the text to stderr and answers IDCANCEL. The command-line tool installs its
+// own.
 
 // Values as Win32 has them; <windows.h> may already have defined them as macros.
 #ifndef MB_OK

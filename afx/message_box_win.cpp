@@ -43,7 +43,14 @@ class Win32MessageBox : public MessageBoxService {
   public:
     int Show(const char* text, unsigned type) override {
         CString caption = HostCaption();
-        return MessageBoxA(static_cast<HWND>(AfxGetMainWnd()), text, caption, type);
+        // Owned by what the main window shows last, as the class library does: over a modal
+        // dialog that is the dialog, which stays disabled while the box is up and leaves the
+        // main window disabled behind it when the box is answered.
+        HWND owner = static_cast<HWND>(AfxGetMainWnd());
+        if (owner != nullptr) {
+            owner = GetLastActivePopup(owner);
+        }
+        return MessageBoxA(owner, text, caption, type);
     }
 };
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -195,6 +196,35 @@ TEST(SearchDialog, SettingsRoundTrip) {
         });
         EXPECT_EQ(shown, s.shown);
     }
+}
+
+// A box the worker shows belongs to the dialog, over the host's main window: answering it leaves
+// the main window disabled while the dialog is open.
+TEST(SearchDialog, WorkersBoxIsOwnedByTheDialog) {
+    HWND main = CreateWindowA("STATIC", "Test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300,
+                              200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(main, nullptr);
+    WriteSettings("", 1, 1, 2);
+    HWND owner = nullptr;
+    bool mainEnabledAfterBox = true;
+    RunDialog("http://127.0.0.1:9/", [&](automation::Window dialog) {
+        automation::ClickButton(dialog, kSearch);
+        automation::WindowFilter boxes;
+        boxes.processId = GetCurrentProcessId();
+        boxes.caption = "search_dialog_test";  // the host's name: a box of the library
+        const std::optional<automation::MessageBoxInfo> box =
+            automation::WaitForMessageBox(boxes, 20000);
+        ASSERT_TRUE(box.has_value());
+        owner = GetWindow(H(box->window), GW_OWNER);
+        automation::ClickButton(box->window, IDOK);
+        EXPECT_TRUE(WaitIdle(dialog, "&Search"));
+        mainEnabledAfterBox = IsWindowEnabled(main) != FALSE;
+        automation::ClickButton(dialog, IDCANCEL);
+    });
+    DestroyWindow(main);
+    EXPECT_NE(owner, nullptr);
+    EXPECT_NE(owner, main);
+    EXPECT_FALSE(mainEnabledAfterBox);
 }
 
 std::string SlowPage(const char* name) {
