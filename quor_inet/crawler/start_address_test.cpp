@@ -16,7 +16,7 @@ TEST(NormalizeStartAddress, FieldAndWorker) {
         {"ftp://host", "ftp://host", "ftp://host"},
         {"host.example:8080", "host.example:8080", "host.example:8080"},
         {"host/dir", "http://host/dir", "http://host/dir"},
-        {"http://", "http://", "http://"},
+        {"http://", "http://", "http:///"},
         {"http:/", "http:/", "http:/"},
     };
     for (const auto& c : cases) {
