@@ -33,7 +33,7 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
     call.Adopt(connection, request);
 
     request->SetReadBufferSize(kPageChunkSize);
-    auto buffer = std::make_unique<char[]>(kPageBufferSize);
+    auto buffer = std::make_unique_for_overwrite<char[]>(kPageBufferSize);
     uint32_t filled = 0;
     while (!StopRequested(stopFlag)) {
         const uint32_t room = kPageMaxBytes - filled;
