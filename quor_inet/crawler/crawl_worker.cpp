@@ -25,13 +25,9 @@ uint32_t g_nCrawlCount = 0;
 std::unordered_map<std::string, CrawlEntry*> g_crawlIndex;
 
 std::string CaseBlindKey(const char* text) {
-    std::string key(text);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return key;
+    CString key(text);
+    key.MakeLower();
+    return std::string(key, static_cast<size_t>(key.GetLength()));
 }
 
 bool StopRequested() {

@@ -17,14 +17,10 @@ uint32_t g_nFoundCount = 0;
 // The stored URLs as the duplicate test compares them, so a candidate is found without a walk.
 std::unordered_set<std::string> g_foundKeys;
 
-std::string CaseBlindKey(const char* text) {
-    std::string key(text);
-    for (char& c : key) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return key;
+// The stored form of a URL in the index: the duplicate test compares without regard to case.
+std::string CaseBlindKey(CString text) {
+    text.MakeLower();
+    return std::string(text, static_cast<size_t>(text.GetLength()));
 }
 
 enum class AudioKind { kNone, kMp3, kOther };
@@ -100,20 +96,16 @@ void AddFoundFile(const char* url) {
     }
     // The copy is compared whole, however long: two addresses that differ only far out are
     // two files.
-    std::string key = CaseBlindKey(url);
-    for (char& c : key) {
-        if (c == '\\') {
-            c = '/';
-        }
-    }
-    if (g_foundKeys.count(key) != 0) {
+    CString copy = text;
+    copy.Replace('\\', '/');
+    if (g_foundKeys.count(CaseBlindKey(copy)) != 0) {
         return;
     }
 
     auto* entry = new FoundFileEntry;
     entry->strUrl = text;
     // A stored text that holds '\' is found only by the same text with '/' in its place.
-    g_foundKeys.insert(CaseBlindKey(url));
+    g_foundKeys.insert(CaseBlindKey(text));
     if (g_pLastFound == nullptr) {
         g_pFoundFiles = entry;
     } else {
