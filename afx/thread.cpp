@@ -21,6 +21,7 @@ CWinThread::~CWinThread() {
     if (!m_thread.joinable()) {
         return;
     }
+    ResumeThread();
     if (m_thread.get_id() == std::this_thread::get_id()) {
         m_thread.detach();
     } else {
@@ -28,20 +29,35 @@ CWinThread::~CWinThread() {
     }
 }
 
+void CWinThread::ResumeThread() {
+    {
+        std::lock_guard lock(m_gateMutex);
+        m_bResumed = true;
+    }
+    m_gate.notify_all();
+}
+
+void CWinThread::WaitUntilResumed() {
+    std::unique_lock lock(m_gateMutex);
+    m_gate.wait(lock, [this] { return m_bResumed; });
+}
+
 void CWinThread::Join() {
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        ResumeThread();
         m_thread.join();
     }
 }
 
 void CWinThread::JoinServingMessages() {
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
+        ResumeThread();
         AfxWaitServingMessages(m_thread);
         m_thread.join();
     }
 }
 
-CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param) {
+CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param, bool suspended) {
     if (proc == nullptr) {
         return nullptr;
     }
@@ -50,10 +66,12 @@ CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param) {
         return nullptr;
     }
     uint32_t windowThread = AfxWindowThreadId();
+    thread->m_bResumed = !suspended;
     try {
         // The exit code is written before the thread ends and read only after Join.
         thread->m_thread = std::thread([thread, proc, param, windowThread] {
             t_windowThreadId = windowThread;
+            thread->WaitUntilResumed();
             // An exception leaving the procedure would end the host's whole process.
             try {
                 thread->m_nExitCode = proc(param);

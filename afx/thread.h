@@ -1,6 +1,8 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 // A thread of the class library's kind, always joinable: whoever starts it joins it (Join)
@@ -14,7 +16,11 @@ class CWinThread {
     // Joins a thread that was not joined yet (detaches when called on the thread itself).
     ~CWinThread();
 
-    // Waits until the procedure has returned; later calls return at once.
+    // Lets a thread started suspended run its procedure; later calls do nothing.
+    void ResumeThread();
+
+    // Waits until the procedure has returned (resuming a suspended thread first); later calls
+    // return at once.
     void Join();
     // Join for a thread that owns windows: while it waits it still answers the messages other
     // threads send to its windows (a worker's message box owned by one of them sends some),
@@ -25,15 +31,21 @@ class CWinThread {
     unsigned GetExitCode() const noexcept { return m_nExitCode; }
 
   private:
-    friend CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param);
+    friend CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param, bool suspended);
     CWinThread() = default;
+    void WaitUntilResumed();
 
     std::thread m_thread;
     unsigned m_nExitCode = 0;
+    std::mutex m_gateMutex;
+    std::condition_variable m_gate;
+    bool m_bResumed = true;
 };
 
-// Starts proc(param) at once on a new thread with normal priority and the default stack.
+// Starts proc(param) on a new thread with normal priority and the default stack: at once, or
+// when suspended only once ResumeThread is called, so that the caller can note the thread
+// object where the procedure may look for it before the procedure runs.
 // An exception thrown out of proc is caught (and deleted) so that it cannot end the process.
 // Message boxes of the new thread are owned by the main window of the thread that started it.
 // Returns null when no thread could be started.
-CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param);
+CWinThread* AfxBeginThread(unsigned (*proc)(void*), void* param, bool suspended = false);

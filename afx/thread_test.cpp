@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <string>
 
 #include "afx/exceptions.h"
@@ -34,6 +36,21 @@ TEST(AfxBeginThread, RunsTheProcedureAndJoins) {
     EXPECT_TRUE(other->IsJoined());
     EXPECT_EQ(value.load(), 43);
     delete other;
+}
+
+// Suspended, the procedure waits for ResumeThread; a join or a delete resumes it, so it ends.
+TEST(AfxBeginThread, SuspendedRunsOnlyOnceResumed) {
+    std::atomic<int> value{0};
+    CWinThread* thread = AfxBeginThread(AddOne, &value, true);
+    ASSERT_NE(thread, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(value.load(), 0);
+    thread->ResumeThread();
+    thread->Join();
+    EXPECT_EQ(value.load(), 1);
+    delete thread;
+    delete AfxBeginThread(AddOne, &value, true);
+    EXPECT_EQ(value.load(), 2);
 }
 
 TEST(AfxBeginThread, DeletingWithoutJoinWaitsForTheProcedure) {

@@ -41,10 +41,11 @@ inline bool RunCountingSearch(const char* url, int32_t depth, CountingView& view
     g_pSearchView = &view;
     g_strSearchUrl() = url;
     CWinThread* worker = AfxBeginThread(
-        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())));
+        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())), true);
     bool ok = false;
     if (worker != nullptr) {
         g_pSearchThread = worker;
+        worker->ResumeThread();
         worker->Join();
         ok = worker->GetExitCode() == 1 && view.ended && g_bStopSearch.load() == 0;
         delete worker;

@@ -231,13 +231,15 @@ int RunSearch(const SearchOptions& options) {
     g_bStopSearch = 0;
     CatchInterrupt(OnInterrupt);
 
-    CWinThread* worker =
-        AfxBeginThread(SearchThread, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())));
+    // Marked before it runs, as the dialog does: the worker clears the marker at its end.
+    CWinThread* worker = AfxBeginThread(
+        SearchThread, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())), true);
     if (worker == nullptr) {
         std::fputs("quor-inet: could not start the search (no thread)\n", stderr);
         return kExitFailed;
     }
     g_pSearchThread = worker;
+    worker->ResumeThread();
     worker->Join();
     delete worker;
     g_pSearchView = nullptr;

@@ -232,8 +232,10 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
     searchUrl = start.address;
     m_strUrl = searchUrl;
 
-    CWinThread* worker =
-        AfxBeginThread(CrawlThreadProc, const_cast<char*>(static_cast<const char*>(searchUrl)));
+    // Started suspended and resumed once marked: a worker that ends at once must find the
+    // marker set, or the search it clears would stay running for the dialog.
+    CWinThread* worker = AfxBeginThread(
+        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(searchUrl)), true);
     if (worker == nullptr) {
         // No search runs: the dialog goes back to its idle state rather than wait for a worker
         // that never comes.
@@ -242,6 +244,7 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
     }
     m_pWorker.reset(worker);
     g_pSearchThread = worker;
+    worker->ResumeThread();
 }
 
 void CInternetSearchDlg::JoinWorker() {

@@ -79,9 +79,10 @@ void Search(RecordingView& view, const std::string& start) {
     g_strSearchUrl() = start.c_str();
     g_bStopSearch = 0;
     CWinThread* worker = AfxBeginThread(
-        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())));
+        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())), true);
     ASSERT_NE(worker, nullptr);
     g_pSearchThread = worker;
+    worker->ResumeThread();
     worker->Join();
     EXPECT_EQ(worker->GetExitCode(), 1u);
     delete worker;
