@@ -31,6 +31,31 @@ function(quor_add_gtest name)
   endif()
 endfunction()
 
+# quor_add_language_tests(program prefix FILTER f [ENV ...] [TIMEOUT s] [OUT var])
+# One CTest entry per language of the library, <prefix>_<locale>, each running `program`'s tests
+# that match the GoogleTest filter f under Wine with LC_ALL set to that locale and
+# QUOR_EXPECT_LANG to its language id. OUT gets the names of the entries.
+function(quor_add_language_tests program prefix)
+  cmake_parse_arguments(ARG "" "FILTER;TIMEOUT;OUT" "ENV" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set(_names)
+  foreach(_entry "de_DE=0x407" "en_US=0x409" "fr_FR=0x40C" "it_IT=0x410" "es_MX=0x80A")
+    string(REPLACE "=" ";" _pair ${_entry})
+    list(GET _pair 0 _locale)
+    list(GET _pair 1 _langid)
+    add_test(NAME ${prefix}_${_locale} COMMAND ${program} --gtest_color=no)
+    set_tests_properties(${prefix}_${_locale} PROPERTIES
+      ENVIRONMENT "LC_ALL=${_locale}.UTF-8;QUOR_EXPECT_LANG=${_langid};GTEST_FILTER=${ARG_FILTER};${ARG_ENV}"
+      TIMEOUT ${ARG_TIMEOUT} LABELS wine)
+    list(APPEND _names ${prefix}_${_locale})
+  endforeach()
+  if(ARG_OUT)
+    set(${ARG_OUT} ${_names} PARENT_SCOPE)
+  endif()
+endfunction()
+
 # quor_add_fuzzer(name SOURCES ... [LIBS ...] [CORPUS dir] [RUNS n])
 # Built only with QUOR_FUZZ (clang); the test command runs each target briefly over its seeds.
 set(QUOR_FUZZ_RUNS 20000 CACHE STRING "libFuzzer runs per target in the test run")

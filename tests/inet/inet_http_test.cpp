@@ -10,6 +10,7 @@
 #include "afx/inet/internet_session.h"
 #include "tests/server/loopback_server.h"
 #include "tests/server/test_http_server.h"
+#include "tests/inet/internet_error_of.h"
 
 namespace quor::test {
 namespace {
@@ -25,19 +26,6 @@ std::string ExpectedDefaultAgent() {
 }
 
 constexpr uint32_t kTestReceiveTimeoutMs = 20000;
-
-// The Internet error a call raised, 0 when it raised none.
-template <typename F>
-uint32_t InternetErrorOf(F&& call) {
-    try {
-        call();
-    } catch (CInternetException* e) {
-        uint32_t code = e->m_dwError;
-        e->Delete();
-        return code;
-    }
-    return 0;
-}
 
 bool IsPattern(const std::string& s, uint64_t offset = 0) {
     for (size_t i = 0; i < s.size(); ++i) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "afx/inet/internet_session.h"
+#include "tests/inet/internet_error_of.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,18 +20,6 @@
 
 namespace quor::test {
 namespace {
-
-template <typename F>
-uint32_t InternetErrorOf(F&& call) {
-    try {
-        call();
-    } catch (CInternetException* e) {
-        uint32_t code = e->m_dwError;
-        e->Delete();
-        return code;
-    }
-    return 0;
-}
 
 std::string ReadBytes(CFile& file, unsigned count) {
     std::string out;
