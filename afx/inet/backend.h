@@ -17,6 +17,8 @@
 
 namespace afx::inet {
 
+class TransferGuard;
+
 struct SessionSettings {
     std::string agent;  // never empty
     uint32_t accessType = 0;
@@ -86,6 +88,10 @@ class BackendSession {
     // Time-outs (INTERNET_OPTION_CONNECT_TIMEOUT, _SEND_TIMEOUT, _RECEIVE_TIMEOUT) in ms.
     virtual bool SetOption(uint32_t option, uint32_t value) = 0;
     virtual bool QueryOption(uint32_t option, uint32_t& valueOut) = 0;
+    // What ends the session's transfers early; set before the session's first request. A
+    // connect, a wait for the response and a read fail with the guard's verdict soon after it
+    // is given, and body bytes are told to it as they arrive.
+    virtual void SetGuard(std::shared_ptr<TransferGuard> guard) = 0;
 };
 
 std::unique_ptr<BackendSession> OpenBackendSession(const SessionSettings& settings,

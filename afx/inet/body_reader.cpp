@@ -288,8 +288,21 @@ uint32_t BodyReader::Read(void* buffer, uint32_t count) {
     if (!sent_) {
         Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     }
-    auto* out = static_cast<uint8_t*>(buffer);
     uint32_t got = 0;
+    try {
+        ReadInto(static_cast<uint8_t*>(buffer), count, got);
+    } catch (CInternetException* e) {
+        // What arrived before the failure is the caller's; the failure is met again by the
+        // next read (a streamed body keeps it, a ranged block is asked for again).
+        if (got == 0) {
+            throw;
+        }
+        e->Delete();
+    }
+    return got;
+}
+
+void BodyReader::ReadInto(uint8_t* out, uint32_t count, uint32_t& got) {
     // Each turn moves the position or ends the loop; the bound only guards against a
     // backend that keeps answering without data.
     for (int idle = 0; got < count && idle < 3;) {
@@ -335,7 +348,6 @@ uint32_t BodyReader::Read(void* buffer, uint32_t count) {
         got += n;
         position_ += n;
     }
-    return got;
 }
 
 int64_t BodyReader::Seek(int64_t offset, unsigned from) {

@@ -8,7 +8,8 @@
 // - ranged: the resource fetched in blocks of the read buffer size, one request with
 //   "Range: bytes=a-b" per block on the session's kept-alive connection; any seek only moves
 //   where the next block starts. A server that ignores the range turns it into streaming.
-// Every failure throws CInternetException*.
+// Every failure throws CInternetException*, but for a read that had received bytes before it:
+// that read returns them, and the next one meets the failure.
 
 #include <cstdint>
 #include <memory>
@@ -50,6 +51,7 @@ class BodyReader {
     bool StatusCode(uint32_t& statusOut) const;
     bool Header(const char* name, std::string& valueOut) const;
     std::optional<uint64_t> Size() const { return size_; }
+    bool Ranged() const { return ranged_; }
 
     void Close();
 
@@ -73,6 +75,9 @@ class BodyReader {
         return position >= blockStart_ && position - blockStart_ < block_.size();
     }
 
+    // Fills out from the position until count bytes or the end; got counts what is in out
+    // when a failure throws.
+    void ReadInto(uint8_t* out, uint32_t count, uint32_t& got);
     // Streaming: one backend read into buffer, noting the bytes in the history.
     uint32_t StreamRead(uint8_t* buffer, uint32_t count);
     // Streaming: reads and drops until the stream has reached position_ (or its end).

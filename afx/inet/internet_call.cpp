@@ -2,10 +2,13 @@
 
 #include "afx/inet/internet_session.h"
 
-InternetCall::InternetCall(std::span<const CallCloseStep> closeOrder) : m_closeOrder(closeOrder) {
+InternetCall::InternetCall(std::span<const CallCloseStep> closeOrder,
+                           const afx::inet::TransferLimits& limits)
+    : m_closeOrder(closeOrder) {
     try {
         m_session = std::make_unique<CInternetSession>(nullptr, 1, PRE_CONFIG_INTERNET_ACCESS,
                                                        nullptr, nullptr, 0);
+        m_session->SetTransferLimits(limits);
     } catch (CInternetException* e) {
         e->Delete();
     }

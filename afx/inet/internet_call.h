@@ -8,6 +8,8 @@
 #include <memory>
 #include <span>
 
+#include "afx/inet/transfer_guard.h"
+
 class CInternetSession;
 class CHttpConnection;
 class CFile;
@@ -24,9 +26,10 @@ enum class CallCloseStep : uint8_t {
 class InternetCall {
   public:
     // Makes the session with the settings of every session of the library: no agent name,
-    // context 1, preconfigured access, no proxy, no bypass list, no flags. Session() is null
-    // when none can be made.
-    explicit InternetCall(std::span<const CallCloseStep> closeOrder);
+    // context 1, preconfigured access, no proxy, no bypass list, no flags; limits end its
+    // transfers early. Session() is null when none can be made.
+    explicit InternetCall(std::span<const CallCloseStep> closeOrder,
+                          const afx::inet::TransferLimits& limits = {});
     // Once objects have been adopted, runs the close order; deletes whatever it left; destroys
     // the session last.
     ~InternetCall();

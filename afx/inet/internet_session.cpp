@@ -92,6 +92,14 @@ bool CInternetSession::QueryOption(uint32_t option, uint32_t& valueOut) const {
     return m_session && m_session->QueryOption(option, valueOut);
 }
 
+void CInternetSession::SetTransferLimits(const afx::inet::TransferLimits& limits) {
+    if (!m_session) {
+        return;
+    }
+    const bool any = limits.stopFlag != nullptr || limits.totalMs != 0 || limits.lowSpeedMs != 0;
+    m_session->SetGuard(any ? std::make_shared<afx::inet::TransferGuard>(limits) : nullptr);
+}
+
 CHttpConnection* CInternetSession::GetHttpConnection(const char* server, uint16_t port,
                                                      const char* user, const char* password) {
     if (!m_session || server == nullptr || *server == '\0') {
@@ -303,6 +311,10 @@ bool CInternetFile::SetReadBufferSize(unsigned size) {
 
 unsigned CInternetFile::GetReadBufferSize() const {
     return m_reader ? m_reader->BufferSize() : 0;
+}
+
+bool CInternetFile::SeeksByReading() const {
+    return m_reader && !m_reader->Ranged();
 }
 
 void CInternetFile::Close() {

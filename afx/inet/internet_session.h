@@ -15,6 +15,7 @@
 #include "afx/inet/file.h"
 #include "afx/inet/inet_constants.h"
 #include "afx/inet/internet_exception.h"
+#include "afx/inet/transfer_guard.h"
 #include "afx/parse_url.h"
 
 namespace afx::inet {
@@ -88,6 +89,13 @@ class CInternetSession {
     bool SetOption(uint32_t option, uint32_t value, uint32_t flags = 0);
     bool QueryOption(uint32_t option, uint32_t& valueOut) const;
 
+    // Ends the transfers of this session early (set it before the first request): once the
+    // stop flag is raised, the time limit has passed or the speed has stayed too low, the call
+    // under way (connecting, waiting for the response, reading) throws CInternetException*
+    // within about kGuardPollMs, and so does every later one: 12017 for the stop flag, 12002
+    // for the limits. Whatever a read had received before stays the caller's.
+    void SetTransferLimits(const afx::inet::TransferLimits& limits);
+
     uint32_t GetContext() const { return m_dwContext; }
     // Releases the session; connections and files made from it stay usable until closed.
     virtual void Close();
@@ -159,7 +167,8 @@ class CInternetFile : public CStdioFile {
 
     // Reads up to count bytes, waiting until they are there or the body ends; 0 at the end.
     // Throws CInternetException* when the transfer fails, a body that ends before its
-    // announced length among them (12030).
+    // announced length among them (12030); a read that fails after some bytes arrived returns
+    // those, and the next read throws.
     unsigned Read(void* buffer, unsigned count) override;
 
     // Returns the new position. The end is the size the response announced (Content-Length,
@@ -179,6 +188,11 @@ class CInternetFile : public CStdioFile {
     // than 16 MiB.
     bool SetReadBufferSize(unsigned size);
     unsigned GetReadBufferSize() const;
+
+    // Whether a forward seek reads and drops the bytes between: true for a body streamed from
+    // its start (a request's file, an FTP file, a server that ignored the range); false for a
+    // file fetched in ranged blocks, where a seek only moves.
+    bool SeeksByReading() const;
 
     void Close() override;
 

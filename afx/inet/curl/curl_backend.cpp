@@ -18,6 +18,7 @@
 #include "afx/inet/curl/curl_errors.h"
 #include "afx/inet/http_headers.h"
 #include "afx/inet/inet_constants.h"
+#include "afx/inet/transfer_guard.h"
 
 namespace afx::inet {
 
@@ -30,7 +31,8 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kDefaultConnectTimeoutMs = 60000;
 constexpr uint32_t kDefaultSendTimeoutMs = 30000;
 constexpr uint32_t kDefaultReceiveTimeoutMs = 30000;
-constexpr int kPollSliceMs = 1000;
+// Short enough that a guard's verdict ends a wait within a fraction of a second.
+constexpr int kPollSliceMs = kGuardPollMs;
 
 void GlobalInit() {
     static std::once_flag once;
@@ -107,6 +109,15 @@ class CurlCore {
     const SessionSettings& settings() const { return settings_; }
     const std::string& caBundle() const { return caBundle_; }
     Options options;
+    std::shared_ptr<TransferGuard> guard;  // null: nothing ends the transfers early
+
+    // 0 while the session's transfers may go on, else the error that ends them.
+    uint32_t Verdict() const { return guard ? guard->Verdict() : 0; }
+    void Arrived(size_t bytes) const {
+        if (guard) {
+            guard->Arrived(bytes);
+        }
+    }
 
     // Lets every transfer of the session make progress, then hands out finished results.
     void Perform();
@@ -295,6 +306,7 @@ size_t CurlTransfer::Write(const char* data, size_t n) {
         memcpy(direct_ + directFilled_, data, toReader);
         directFilled_ += toReader;
     }
+    core_->Arrived(n);
     if (rest > 0) {
         if (pendingHead_ > 0 && pendingHead_ >= pending_.size() / 2) {
             pending_.erase(0, pendingHead_);
@@ -313,6 +325,10 @@ bool CurlTransfer::WaitFor(Ready ready, uint32_t limitMs) {
         if (ready() || done_) {
             return true;
         }
+        if (uint32_t verdict = core_->Verdict(); verdict != 0) {
+            Abort(verdict);
+            return false;
+        }
         auto idle =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastActivity_);
         if (idle.count() >= static_cast<int64_t>(limitMs)) {
@@ -328,6 +344,11 @@ bool CurlTransfer::Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_
     readOut = 0;
     if (count == 0) {
         return true;
+    }
+    if (uint32_t verdict = core_->Verdict(); verdict != 0) {
+        Abort(verdict);
+        errorOut = verdict;
+        return false;
     }
     auto* out = static_cast<uint8_t*>(buffer);
     uint32_t got = TakePending(out, count);
@@ -735,6 +756,10 @@ class CurlSession : public BackendSession {
             default:
                 return false;
         }
+    }
+
+    void SetGuard(std::shared_ptr<TransferGuard> guard) override {
+        core_->guard = std::move(guard);
     }
 
     bool QueryOption(uint32_t option, uint32_t& valueOut) override {
