@@ -49,6 +49,21 @@ int AL_CheckFreeSpace(uint32_t bytesNeeded, int driveLetter) {
     }
 }
 
+int AL_CheckFreeSpaceOfPath(uint64_t bytesNeeded, const char* path) {
+    if (path == nullptr || *path == '\0') {
+        return 0;
+    }
+    try {
+        uint64_t freeBytes = 0;
+        if (!TestHook(kFreeBytesVariable, freeBytes) && !SndFreeBytesOfPath(path, freeBytes)) {
+            return 0;
+        }
+        return freeBytes >= bytesNeeded ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
 int AL_lcreat(const char* path) {
     if (path == nullptr || *path == '\0') {
         return -1;

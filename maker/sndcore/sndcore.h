@@ -24,6 +24,11 @@ extern "C" {
 // the free space cannot be found. Tells the user nothing.
 SNDCORE_API int AL_CheckFreeSpace(uint32_t bytesNeeded, int driveLetter);
 
+// Non-zero when the file system that holds path (the folder it lies in, or the current one for
+// a bare name) has at least bytesNeeded bytes free for the caller; 0 when it has not or when
+// that cannot be found. A size past 4 GiB is checked as it is. Tells the user nothing.
+SNDCORE_API int AL_CheckFreeSpaceOfPath(uint64_t bytesNeeded, const char* path);
+
 // Creates path for writing, emptying a file that exists. Returns a handle >= 0, or a negative
 // value when the file cannot be created.
 SNDCORE_API int AL_lcreat(const char* path);
@@ -35,7 +40,7 @@ SNDCORE_API int AL_lwrite(int handle, const void* buffer, uint32_t count);
 // Hooks for tests, which also reach programs the test starts (they set environment
 // variables, SNDCORE_TEST_FREE_BYTES and SNDCORE_TEST_WRITE_LIMIT). A negative value removes
 // the hook.
-// AL_CheckFreeSpace sees this many free bytes on every drive:
+// AL_CheckFreeSpace and AL_CheckFreeSpaceOfPath see this many free bytes everywhere:
 SNDCORE_API void AL_TestSetFreeBytes(int64_t bytes);
 // AL_lwrite fails once this many bytes have gone into the file last made by AL_lcreat (the
 // bytes up to the limit are written), as a full disk would:

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 
 #include "maker/sndcore/sndcore.h"
 #include "maker/sndcore/sndcore_platform.h"
@@ -15,6 +16,24 @@ bool SndFreeBytes(int driveLetter, uint64_t& freeBytesOut) {
     }
     freeBytesOut = uint64_t(info.f_bavail) * uint64_t(info.f_frsize);
     return true;
+}
+
+bool SndFreeBytesOfPath(const char* path, uint64_t& freeBytesOut) {
+    // The folder the file lies in; a folder still to be made is on the file system of the
+    // nearest one that exists.
+    std::string folder(path);
+    for (;;) {
+        const size_t slash = folder.find_last_of('/');
+        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+        struct statvfs info {};
+        if (statvfs(folder.c_str(), &info) == 0) {
+            freeBytesOut = uint64_t(info.f_bavail) * uint64_t(info.f_frsize);
+            return true;
+        }
+        if (errno != ENOENT || folder == "." || folder == "/") {
+            return false;
+        }
+    }
 }
 
 int SndCreate(const char* path) {

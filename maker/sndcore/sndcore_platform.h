@@ -7,6 +7,8 @@
 
 // Free bytes for the caller on the drive of that letter (see AL_CheckFreeSpace).
 bool SndFreeBytes(int driveLetter, uint64_t& freeBytesOut);
+// Free bytes for the caller on the file system that holds path (see AL_CheckFreeSpaceOfPath).
+bool SndFreeBytesOfPath(const char* path, uint64_t& freeBytesOut);
 // A handle >= 0 of the created file, or -1.
 int SndCreate(const char* path);
 // True when every byte was written.

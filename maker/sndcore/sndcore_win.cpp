@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <string>
+
 #include "maker/sndcore/sndcore_platform.h"
 
 bool SndFreeBytes(int driveLetter, uint64_t& freeBytesOut) {
@@ -17,6 +19,33 @@ bool SndFreeBytes(int driveLetter, uint64_t& freeBytesOut) {
         return true;
     }
     return false;
+}
+
+bool SndFreeBytesOfPath(const char* path, uint64_t& freeBytesOut) {
+    // The folder with its trailing separator, as GetDiskFreeSpaceEx takes it (C:\music\ or
+    // \\server\share\dir\; "C:" alone means that drive's current folder). A folder still to
+    // be made is on the volume of the nearest one that exists.
+    std::string folder(path);
+    std::string tried;
+    for (;;) {
+        while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) {
+            folder.pop_back();
+        }
+        const size_t end = folder.find_last_of("\\/:");
+        folder.erase(end == std::string::npos ? 0 : end + 1);
+        ULARGE_INTEGER available{};
+        if (GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &available, nullptr,
+                                nullptr)) {
+            freeBytesOut = available.QuadPart;
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (folder.empty() || folder == tried ||
+            (error != ERROR_PATH_NOT_FOUND && error != ERROR_FILE_NOT_FOUND)) {
+            return false;
+        }
+        tried = folder;
+    }
 }
 
 int SndCreate(const char* path) {
