@@ -1,23 +1,25 @@
 #include "quor_inet/transfer/download.h"
 
-#include <cstdio>
 #include <memory>
+#include <string>
 
 #include "afx/exceptions.h"
 #include "afx/inet/internet_call.h"
 #include "afx/inet/internet_session.h"
 #include "maker/sndcore/sndcore.h"
+#include "quor_inet/state/time_limits.h"
+#include "quor_inet/transfer/destination_file.h"
 #include "quor_inet/transfer/http_request.h"
 
 namespace {
 
 // The size to show and check space for: the announced length when the response has one,
 // else what can be read at once.
-int32_t FindTotal(CHttpFile& request) {
+int64_t FindTotal(CHttpFile& request) {
     try {
         const int64_t end = request.Seek(0, CFile::end);
         request.Seek(0, CFile::begin);
-        return static_cast<int32_t>(static_cast<uint32_t>(end));
+        return end < 0 ? 0 : end;
     } catch (CInternetException* e) {
         e->Delete();
     } catch (CFileException* e) {
@@ -26,18 +28,11 @@ int32_t FindTotal(CHttpFile& request) {
         return 0;
     }
     try {
-        return static_cast<int32_t>(request.GetLength());
+        return request.GetLength();
     } catch (CInternetException* e) {
         e->Delete();
         return 0;
     }
-}
-
-// total + margin as the 32-bit value the free-space test takes; a total near 4 GiB asks for
-// all it can rather than wrapping round to a small number.
-uint32_t BytesNeeded(int32_t total) {
-    const uint64_t needed = uint64_t{static_cast<uint32_t>(total)} + kFreeSpaceMargin;
-    return needed > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(needed);
 }
 
 // Only a response that delivers the resource is copied: an error page or a redirection is no
@@ -53,17 +48,64 @@ constexpr CallCloseStep kDownloadCloseOrder[] = {
     CallCloseStep::kAfterClose, CallCloseStep::kDeleteConnection, CallCloseStep::kDeleteFile,
 };
 
+// The copy on its way: a new file beside the destination, removed on every way out unless it
+// was put in the destination's place.
+class PartFile {
+  public:
+    ~PartFile() {
+        Close();
+        if (!m_path.empty()) {
+            RemoveFile(m_path);
+        }
+    }
+    bool Create(const char* destination) {
+        if (!MakeFileBeside(destination, m_path)) {
+            m_path.clear();
+            return false;
+        }
+        m_handle = AL_lcreat(m_path.c_str());
+        return m_handle >= 0;
+    }
+    bool Write(const void* data, uint32_t count) { return AL_lwrite(m_handle, data, count) != 0; }
+    bool Close() {
+        const int handle = m_handle;
+        m_handle = -1;
+        return handle < 0 || _lclose(handle) == 0;
+    }
+    // Closes the file and puts it in place of destination.
+    bool PutInPlaceOf(const char* destination) {
+        if (!Close() || !PutFileInPlace(m_path, destination)) {
+            return false;
+        }
+        m_path.clear();
+        return true;
+    }
+
+  private:
+    std::string m_path;
+    int m_handle = -1;
+};
+
 }  // namespace
 
 int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
-                DownloadProgressWindow& window, DownloadOutcome* outcomeOut) {
+                DownloadProgressWindow& window, DownloadOutcome* outcomeOut,
+                const std::atomic<int32_t>* stopFlag) {
     DownloadOutcome unused;
     DownloadOutcome& outcome = outcomeOut != nullptr ? *outcomeOut : unused;
     outcome = DownloadOutcome{};
-    if (url == nullptr || path == nullptr) {
+    if (url == nullptr || path == nullptr || *path == '\0') {
+        outcome.end = DownloadEnd::kCannotCreate;
         return 0;
     }
-    InternetCall call(kDownloadCloseOrder);
+    // A folder or a device is never a download's destination; nothing is fetched for it.
+    const DestinationKind destination = KindOfDestination(path);
+    if (destination == DestinationKind::kOther) {
+        outcome.end = DownloadEnd::kCannotCreate;
+        return 0;
+    }
+    InternetCall call(kDownloadCloseOrder,
+                      {.stopFlag = stopFlag, .lowSpeedMs = kDownloadLowSpeedMs});
     if (call.Session() == nullptr) {
         return 0;
     }
@@ -81,9 +123,11 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
         outcome.end = DownloadEnd::kBadStatus;
         return 0;
     }
-    const int32_t total = FindTotal(*request);
-    outcome.total = static_cast<uint32_t>(total);
-    if (!AL_CheckFreeSpace(BytesNeeded(total), static_cast<unsigned char>(path[0]))) {
+    outcome.total = FindTotal(*request);
+    // The host and the window see the size as the 32-bit count they take.
+    const auto total = static_cast<int32_t>(static_cast<uint32_t>(outcome.total));
+    const uint64_t needed = static_cast<uint64_t>(outcome.total) + kFreeSpaceMargin;
+    if (!AL_CheckFreeSpaceOfPath(needed, path)) {
         outcome.end = DownloadEnd::kNoFreeSpace;
         return 0;
     }
@@ -92,20 +136,11 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
     }
     request->SetReadBufferSize(kDownloadChunkSize);
 
-    int handle = AL_lcreat(path);
-    if (handle < 0) {
+    PartFile part;
+    if (!part.Create(path)) {
         outcome.end = DownloadEnd::kCannotCreate;
         return 0;
     }
-    // Closes the file on the way out unless the loop has dealt with it.
-    struct FileGuard {
-        int& handle;
-        ~FileGuard() {
-            if (handle >= 0) {
-                _lclose(handle);
-            }
-        }
-    } fileGuard{handle};
 
     bool cancelled = false;
     bool broken = false;  // the response ended before its end: the copy is not the file
@@ -119,18 +154,16 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
                 unsigned n = request->Read(buffer.get(), kDownloadChunkSize);
                 return n > kDownloadChunkSize ? kDownloadChunkSize : n;
             } catch (CInternetException* e) {
+                // A stop raised while the read waited is a cancel, not a broken copy.
+                (e->m_dwError == ERROR_INTERNET_OPERATION_CANCELLED ? cancelled : broken) = true;
                 e->Delete();
-                broken = true;
                 return 0;
             }
         };
         for (unsigned count = read(); count > 0; count = read()) {
-            if (!AL_lwrite(handle, buffer.get(), count)) {
-                _lclose(handle);
-                std::remove(path);
-                handle = -1;
+            if (!part.Write(buffer.get(), count)) {
                 outcome.end = DownloadEnd::kWriteFailed;
-                break;
+                return 0;
             }
             done += count;
             outcome.written += count;
@@ -143,15 +176,23 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
             }
         }
     }
-    if (broken && handle >= 0) {
-        _lclose(handle);
-        std::remove(path);
-        handle = -1;
+    if (broken) {
         outcome.end = DownloadEnd::kBrokenOff;
-    }
-    if (handle < 0) {
         return 0;
     }
-    outcome.end = cancelled ? DownloadEnd::kCancelled : DownloadEnd::kDone;
-    return cancelled ? 0 : 1;
+    if (cancelled) {
+        // The part written so far stays, where it takes the place of nothing the user had.
+        outcome.end = DownloadEnd::kCancelled;
+        if (destination == DestinationKind::kMissing &&
+            KindOfDestination(path) == DestinationKind::kMissing) {
+            part.PutInPlaceOf(path);
+        }
+        return 0;
+    }
+    if (!part.PutInPlaceOf(path)) {
+        outcome.end = DownloadEnd::kCannotCreate;
+        return 0;
+    }
+    outcome.end = DownloadEnd::kDone;
+    return 1;
 }

@@ -3,6 +3,7 @@
 // the host's callback. Written once over the Internet classes; the window is an interface so
 // the Win32 dialog and other front ends (and tests) plug in.
 
+#include <atomic>
 #include <cstdint>
 
 #include "quor_inet/include/quor_inet.h"
@@ -29,38 +30,45 @@ class DownloadProgressWindow {
 
 // How a download ended, for front ends that tell the user more than 0 or 1.
 enum class DownloadEnd {
-    kDone,          // every byte written
+    kDone,          // every byte written, the copy in the destination's place
     kNoRequest,     // not sent: no http address, the server unreachable, the prompt cancelled
     kBadStatus,     // answered outside 200-299; httpStatus says how
-    kNoFreeSpace,   // the destination's drive lacks the total and the margin
-    kCannotCreate,  // the destination file could not be made
-    kWriteFailed,   // a write failed; the file was removed
-    kBrokenOff,     // the response ended before its end; the file was removed
-    kCancelled,     // the callback or the window said stop; the file keeps what was written
+    kNoFreeSpace,   // the destination's file system lacks the total and the margin
+    kCannotCreate,  // the copy could not be made or put in place, or the destination is a
+                    // folder or a device
+    kWriteFailed,   // a write failed (a full disk)
+    kBrokenOff,     // the response ended before its end, or stayed below a byte a second
+    kCancelled,     // the callback, the window or the stop flag said stop
 };
 
 struct DownloadOutcome {
     DownloadEnd end = DownloadEnd::kNoRequest;
     uint32_t httpStatus = 0;  // the response's status, once there is one
     int64_t total = 0;        // the size announced (or available at once), once known
-    int64_t written = 0;      // bytes written to the file
+    int64_t written = 0;      // bytes that arrived and were written
 };
 
 // Copies url into path. Without a callback the progress goes to window; with one, callback
 // gets (bytes written so far, total, userValue) after every chunk written, never with 0 bytes,
 // and its 0 cancels.
 //
-// Returns 1 when the whole response was written and nobody cancelled, else 0:
+// The copy goes into a new file beside path and takes path's place only at the end, so that
+// whatever was at path stays as it was on every other way out. Returns 1 when the whole
+// response was written and nobody cancelled, else 0:
+// - path is a folder or a device: at once, nothing fetched;
 // - the request cannot be sent (as OpenHttpRequest reports it, not quiet): no window, no file;
 // - the response's status is outside 200-299 (an error page, a redirection): no file; the
 //   window, if one was asked for, opens and closes again;
-// - too little free space (total + kFreeSpaceMargin) or the file cannot be created: no file;
-// - a write fails: the file is closed and deleted;
-// - the callback or the window cancels: the file keeps the bytes written so far;
-// - the response breaks off before its end (a read fails): the file is closed and deleted,
-//   because a cut-off copy must not pass for the file.
+// - too little free space (total + kFreeSpaceMargin, in 64 bits, on the file system that
+//   holds path) or the copy cannot be made: no file;
+// - a write fails, or the response breaks off before its end (a read fails, or less than a
+//   byte a second arrives for kDownloadLowSpeedMs): the copy is removed, because a cut-off
+//   copy must not pass for the file;
+// - the callback, the window or *stopFlag (also while a read waits) cancels: the part written
+//   so far takes path's place where nothing was there, else it is removed.
 // The total is the response's announced size, or without one the bytes available at once;
 // the bytes written are not compared with it. Nothing is thrown (but an allocation failure).
 // With outcomeOut, says how the download ended.
 int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
-                DownloadProgressWindow& window, DownloadOutcome* outcomeOut = nullptr);
+                DownloadProgressWindow& window, DownloadOutcome* outcomeOut = nullptr,
+                const std::atomic<int32_t>* stopFlag = nullptr);

@@ -17,21 +17,24 @@ struct Target {
     uint16_t port = 0;
 };
 
-// One connection, one request, one send. True when sent; otherwise both outs are null again
-// and errorText holds the Internet error's description, if there was one.
-bool Attempt(const Target& target, CInternetSession& session, CHttpConnection*& connectionOut,
-             CHttpFile*& requestOut, char (&errorText)[kRequestErrorTextSize]) {
+enum class AttemptEnd { kSent, kFailed, kStopped };
+
+// One connection, one request, one send. kSent when sent; otherwise both outs are null again
+// and errorText holds the Internet error's description, if there was one. kStopped: the
+// session's stop flag ended the send, which is no failure to tell anybody about.
+AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnection*& connectionOut,
+                   CHttpFile*& requestOut, char (&errorText)[kRequestErrorTextSize]) {
     errorText[0] = '\0';
     connectionOut = session.GetHttpConnection(target.server, target.port, nullptr, nullptr);
     if (connectionOut == nullptr) {
-        return false;
+        return AttemptEnd::kFailed;
     }
     requestOut = connectionOut->OpenRequest(CHttpConnection::HTTP_VERB_GET, target.object, nullptr,
                                             1, nullptr, nullptr, kHttpRequestFlags);
     if (requestOut == nullptr) {
         delete connectionOut;
         connectionOut = nullptr;
-        return false;
+        return AttemptEnd::kFailed;
     }
     auto dropBoth = [&] {
         delete requestOut;
@@ -42,19 +45,23 @@ bool Attempt(const Target& target, CInternetSession& session, CHttpConnection*& 
     };
     try {
         if (requestOut->SendRequest(nullptr, 0, nullptr, 0)) {
-            return true;
+            return AttemptEnd::kSent;
         }
         dropBoth();  // not sent, nothing raised: a failure without a description
     } catch (CInternetException* e) {
         dropBoth();
+        const bool stopped = e->m_dwError == ERROR_INTERNET_OPERATION_CANCELLED;
         e->GetErrorMessage(errorText, kRequestErrorTextSize);
         e->Delete();
+        if (stopped) {
+            return AttemptEnd::kStopped;
+        }
     } catch (CFileException* e) {
         e->ReportError(MB_OK);
         dropBoth();
         e->Delete();
     }
-    return false;
+    return AttemptEnd::kFailed;
 }
 
 }  // namespace
@@ -73,8 +80,12 @@ int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*
 
     char errorText[kRequestErrorTextSize];
     for (;;) {
-        if (Attempt(target, session, connectionOut, requestOut, errorText)) {
+        const AttemptEnd end = Attempt(target, session, connectionOut, requestOut, errorText);
+        if (end == AttemptEnd::kSent) {
             return 1;
+        }
+        if (end == AttemptEnd::kStopped) {
+            return 0;
         }
         if (AfxInternetGetConnectedState()) {
             if (bQuiet) {

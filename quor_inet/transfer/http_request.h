@@ -25,5 +25,7 @@ inline constexpr unsigned kRequestErrorTextSize = 260;
 //   connect prompt in an OK/Cancel box; OK tries again with the same server, port and object,
 //   anything else sets g_bStopSearch = 1.
 // A file error while sending shows its own report first and then counts as a failed attempt.
+// A send that the session's stop flag ended returns 0 at once, silently (the flag is the
+// user's own Stop).
 int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*& connectionOut,
                     CHttpFile*& requestOut, int bQuiet);

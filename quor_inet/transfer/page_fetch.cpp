@@ -4,6 +4,7 @@
 
 #include "afx/inet/internet_call.h"
 #include "afx/inet/internet_session.h"
+#include "quor_inet/state/time_limits.h"
 #include "quor_inet/transfer/http_request.h"
 
 namespace {
@@ -21,13 +22,19 @@ constexpr CallCloseStep kPageCloseOrder[] = {
 }  // namespace
 
 int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet) {
-    InternetCall call(kPageCloseOrder);
+    // A stalled or trickling server is given up on, and a Stop is seen within a moment, also
+    // while a read waits.
+    InternetCall call(kPageCloseOrder, {.stopFlag = stopFlag, .totalMs = kPageFetchLimitMs});
     if (call.Session() == nullptr) {
         return 0;
     }
     CHttpConnection* connection = nullptr;
     CHttpFile* request = nullptr;
     if (!OpenHttpRequest(url, *call.Session(), connection, request, bQuiet)) {
+        // Stopped while it was being sent: as stopped before the first read.
+        if (StopRequested(stopFlag)) {
+            pageTextOut->Empty();
+        }
         return 0;
     }
     call.Adopt(connection, request);

@@ -12,11 +12,12 @@ inline constexpr uint32_t kPageBufferSize = 132096;
 
 // Reads at most kPageMaxBytes of url's response in chunks of kPageChunkSize into
 // *pageTextOut, which ends at the first zero byte of the data. stopFlag is read before every
-// chunk (the first included); a chunk under way is not interrupted. bQuiet goes to
-// OpenHttpRequest.
+// chunk (the first included), and a raised flag ends a connect, a wait or a read under way
+// within about a second. bQuiet goes to OpenHttpRequest.
 //
 // Returns 1 when the page was read and the stop flag is 0 at the end. Returns 0 when the
 // request cannot be opened (the text is then unchanged) or when the stop flag is set at the
-// end (the text then holds what was read). A response that breaks off midway counts as ended
-// there: the text holds what came.
+// end (the text then holds what was read). A response that breaks off midway (reset, shorter
+// than announced, bad chunks, silent for the receive time-out, or still coming after
+// kPageFetchLimitMs) counts as ended there: the text holds what came.
 int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet);

@@ -168,16 +168,26 @@ TEST(QuorInet, CtrlC) {
     EXPECT_NE(run.err.find("quor-inet: search stopped; 0 files found so far"), std::string::npos)
         << run.err;
 
-    const fs::path file = fs::temp_directory_path() / "quor-inet-cancelled.bin";
-    fs::remove(file);
-    run = QuorInet({"download", slow, file.string()},
-                   [&](const Outcome&) { return fs::exists(file) && fs::file_size(file) > 0; });
+    // The copy grows beside the destination until the end.
+    const fs::path folder = fs::temp_directory_path() / "quor-inet-cancelled";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path file = folder / "cancelled.bin";
+    run = QuorInet({"download", slow, file.string()}, [&](const Outcome&) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.is_regular_file() && entry.file_size() > 0) {
+                return true;
+            }
+        }
+        return false;
+    });
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("cancelled; the "), std::string::npos) << run.err;
     ASSERT_TRUE(fs::exists(file));
     EXPECT_GT(fs::file_size(file), 0u);
     EXPECT_LT(fs::file_size(file), 400000u);
-    fs::remove(file);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    fs::remove_all(folder);
 }
 
 TEST(QuorInet, UsageAndErrors) {
