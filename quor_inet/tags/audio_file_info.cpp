@@ -2,7 +2,9 @@
 
 #include "afx/inet/internet_call.h"
 #include "afx/inet/internet_session.h"
+#include "quor_inet/state/time_limits.h"
 #include "quor_inet/tags/audio_info.h"
+#include "quor_inet/tags/id3_tag.h"
 
 namespace {
 
@@ -35,6 +37,12 @@ class RemoteAudioSource : public AudioByteSource {
     }
 
     uint32_t ReadAt(uint32_t offset, uint8_t* buffer, uint32_t count) override {
+        // Reaching the audio behind a huge tag would mean reading all of it.
+        if (const auto* internet = dynamic_cast<const CInternetFile*>(&m_file);
+            internet != nullptr && internet->SeeksByReading() &&
+            uint64_t{offset} > uint64_t{kTagHeaderSize} + kUnrangedSkipLimit) {
+            return 0;
+        }
         uint32_t got = 0;
         try {
             if (m_file.Seek(offset, CFile::begin) != int64_t{offset}) {
@@ -62,8 +70,9 @@ constexpr CallCloseStep kFileCloseOrder[] = {CallCloseStep::kCloseFile,
 
 }  // namespace
 
-uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut) {
-    InternetCall call(kFileCloseOrder);
+uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut,
+                           const std::atomic<int32_t>* stopFlag) {
+    InternetCall call(kFileCloseOrder, {.stopFlag = stopFlag, .totalMs = kTagReadLimitMs});
     if (call.Session() == nullptr) {
         return 0;
     }

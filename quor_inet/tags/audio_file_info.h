@@ -2,6 +2,7 @@
 // Size, ID3 title and artist, and playing time of an audio file on a web server, read from
 // the start of the file only.
 
+#include <atomic>
 #include <cstdint>
 
 #include "afx/cstring.h"
@@ -13,5 +14,9 @@
 // the ID3 version 2.2/2.3 tag and the first audio frame after the tag (ReadAudioInfoFromSource
 // says which bytes). The file is read in ranged blocks, so a tag that is skipped is never
 // transferred. A response whose status is outside 200-299 counts as a file that cannot be read
-// (0). A read that fails counts as the end of the file.
-uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut);
+// (0). A read that fails counts as the end of the file. A server that ignores ranges is read
+// on at most kUnrangedSkipLimit past the tag's header; a file whose audio lies further keeps
+// its size alone. The whole reading ends after kTagReadLimitMs, or soon after *stopFlag (when
+// given) is raised, with what had arrived.
+uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut,
+                           const std::atomic<int32_t>* stopFlag = nullptr);
