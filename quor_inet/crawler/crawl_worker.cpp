@@ -1,8 +1,11 @@
 #include "quor_inet/crawler/crawl_worker.h"
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
+#include "afx/exceptions.h"
 #include "afx/parse_url.h"
 #include "afx/string_list.h"
 #include "quor_inet/crawler/playlist_reader.h"
@@ -21,6 +24,7 @@ namespace {
 
 CrawlEntry* g_pLastCrawl = nullptr;
 uint32_t g_nCrawlCount = 0;
+bool g_bCrawlLimitTold = false;
 // Every queued address by its case-blind text, so a duplicate is found without a walk.
 std::unordered_map<std::string, CrawlEntry*> g_crawlIndex;
 
@@ -141,18 +145,30 @@ void AddCrawlEntry(const char* url, int32_t level, int32_t bPlaylist) {
         }
         return;
     }
-    auto* entry = new CrawlEntry;
+    if (g_nCrawlCount >= kMaxCrawlEntries) {
+        if (!g_bCrawlLimitTold) {
+            g_bCrawlLimitTold = true;
+            if (SearchView* view = g_pSearchView.load(); view != nullptr) {
+                view->ListLimitReached(SearchList::kCrawl, kMaxCrawlEntries);
+            }
+        }
+        return;
+    }
+    auto entry = std::make_unique<CrawlEntry>();
     entry->strUrl = url;
     entry->nLevel = level;
     entry->bPlaylist = bPlaylist;
+    // Indexed first: a failed allocation then leaves neither the index nor the list changed.
+    CrawlEntry* added = entry.get();
+    g_crawlIndex.emplace(std::move(key), added);
+    entry.release();
     if (g_pLastCrawl == nullptr) {
-        g_pCrawlList = entry;
+        g_pCrawlList = added;
     } else {
-        g_pLastCrawl->pNext = entry;
+        g_pLastCrawl->pNext = added;
     }
-    g_pLastCrawl = entry;
+    g_pLastCrawl = added;
     ++g_nCrawlCount;
-    g_crawlIndex.emplace(std::move(key), entry);
 }
 
 uint32_t CrawlEntryCount() {
@@ -167,32 +183,49 @@ void FreeCrawlList() {
     }
     g_pLastCrawl = nullptr;
     g_nCrawlCount = 0;
+    g_bCrawlLimitTold = false;
     g_crawlIndex.clear();
 }
 
-unsigned CrawlThreadProc(void* startUrl) {
-    const ViewCalls view;
-    const char* start = static_cast<const char*>(startUrl);
+namespace {
+
+// The walk from the start address through the crawl list; may end early by an exception.
+void Walk(const char* start, const ViewCalls& view) {
     AddCrawlEntry(start, 0, 0);
 
     uint32_t service = 0;
     CString startServer;
     CString object;
     uint16_t port = 0;
-    if (start != nullptr && AfxParseURL(start, service, startServer, object, port)) {
-        CStringList pageRefs;
-        CStringList fileRefs;
-        uint32_t total = 1;
-        uint32_t pageIndex = 1;
-        // Entries appended during the walk are reached in turn.
-        for (const CrawlEntry* entry = g_pCrawlList; entry != nullptr;
-             entry = entry->pNext, ++pageIndex) {
-            if (StopRequested()) {
-                break;
-            }
-            VisitEntry(*entry, entry == g_pCrawlList, pageIndex, total, startServer, pageRefs,
-                       fileRefs, view);
+    if (start == nullptr || !AfxParseURL(start, service, startServer, object, port)) {
+        return;
+    }
+    CStringList pageRefs;
+    CStringList fileRefs;
+    uint32_t total = 1;
+    uint32_t pageIndex = 1;
+    // Entries appended during the walk are reached in turn.
+    for (const CrawlEntry* entry = g_pCrawlList; entry != nullptr;
+         entry = entry->pNext, ++pageIndex) {
+        if (StopRequested()) {
+            break;
         }
+        VisitEntry(*entry, entry == g_pCrawlList, pageIndex, total, startServer, pageRefs, fileRefs,
+                   view);
+    }
+}
+
+}  // namespace
+
+unsigned CrawlThreadProc(void* startUrl) {
+    const ViewCalls view;
+    // However the walk ends, the end steps follow: a dialog whose worker vanished without them
+    // would stay searching, and could never be closed.
+    try {
+        Walk(static_cast<const char*>(startUrl), view);
+    } catch (CException* e) {
+        e->Delete();
+    } catch (...) {
     }
 
     if (!StopRequested()) {
@@ -200,9 +233,12 @@ unsigned CrawlThreadProc(void* startUrl) {
     }
     FreeCrawlList();
     // The label is copied before the marker is cleared: the lookup's buffer is shared with the
-    // dialog's thread, which may look up texts again as soon as the search has ended.
-    const char* label = LoadResString(IDS_SEARCH);
-    const CString searchLabel(label != nullptr ? label : "");
+    // dialog's thread, which may look up texts again as soon as the search has ended. A fixed
+    // buffer, so that the copy cannot fail.
+    char searchLabel[kLookupBufferSize] = {};
+    if (const char* label = LoadResString(IDS_SEARCH); label != nullptr) {
+        std::strncpy(searchLabel, label, sizeof searchLabel - 1);
+    }
     g_pSearchThread = nullptr;
     view.End(searchLabel);
     return 1;

@@ -20,8 +20,13 @@ struct CrawlEntry {
 // Head of the crawl list: null while no search runs. Touched by the worker thread only.
 extern CrawlEntry* g_pCrawlList;
 
+// The most entries the crawl list holds: a site of endless new links would otherwise take all
+// memory.
+inline constexpr uint32_t kMaxCrawlEntries = 100000;
+
 // Queues url at level unless level is above g_nMaxLevel. An entry for the same address (whole
 // text, any letter case) is not added again; its level is lowered to level when that is lower.
+// A new address past kMaxCrawlEntries is passed over (the view is told the first time).
 void AddCrawlEntry(const char* url, int32_t level, int32_t bPlaylist);
 
 // How many entries the crawl list holds.
@@ -32,5 +37,6 @@ void FreeCrawlList();
 
 // The worker's thread procedure. startUrl points to the characters of the normalized start
 // address, unchanged until the worker ends. Ends by emptying the status line (unless stopped),
-// freeing the crawl list, clearing g_pSearchThread and restoring the view. Returns 1.
+// freeing the crawl list, clearing g_pSearchThread and restoring the view, however the walk
+// ended (a failed allocation included: the search then ends where it was). Returns 1.
 unsigned CrawlThreadProc(void* startUrl);

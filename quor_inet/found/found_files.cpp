@@ -1,5 +1,6 @@
 #include "quor_inet/found/found_files.h"
 
+#include <memory>
 #include <string>
 #include <unordered_set>
 
@@ -14,6 +15,7 @@ namespace {
 
 FoundFileEntry* g_pLastFound = nullptr;
 uint32_t g_nFoundCount = 0;
+bool g_bFoundLimitTold = false;
 // The stored URLs as the duplicate test compares them, so a candidate is found without a walk.
 std::unordered_set<std::string> g_foundKeys;
 
@@ -102,10 +104,22 @@ void AddFoundFile(const char* url) {
         return;
     }
 
-    auto* entry = new FoundFileEntry;
-    entry->strUrl = text;
+    if (g_nFoundCount >= kMaxFoundFiles) {
+        if (!g_bFoundLimitTold) {
+            g_bFoundLimitTold = true;
+            if (SearchView* view = g_pSearchView.load(); view != nullptr) {
+                view->ListLimitReached(SearchList::kFound, kMaxFoundFiles);
+            }
+        }
+        return;
+    }
+
+    auto owned = std::make_unique<FoundFileEntry>();
+    owned->strUrl = text;
     // A stored text that holds '\' is found only by the same text with '/' in its place.
+    // Indexed before it is linked: a failed allocation leaves the list as it was.
     g_foundKeys.insert(CaseBlindKey(text));
+    FoundFileEntry* entry = owned.release();
     if (g_pLastFound == nullptr) {
         g_pFoundFiles = entry;
     } else {
@@ -118,7 +132,8 @@ void AddFoundFile(const char* url) {
     CString title;
     CString artist;
     uint32_t seconds = 0;
-    const uint32_t size = ReadAudioFileInfo(text, title, artist, wantTags ? &seconds : nullptr);
+    const uint32_t size =
+        ReadAudioFileInfo(text, title, artist, wantTags ? &seconds : nullptr, &g_bStopSearch);
 
     const CString line = FoundLine(number, size, seconds, FoundLineName(text, title, artist));
     if (SearchView* view = g_pSearchView.load(); view != nullptr) {
@@ -134,6 +149,7 @@ void FreeFoundFiles() {
     }
     g_pLastFound = nullptr;
     g_nFoundCount = 0;
+    g_bFoundLimitTold = false;
     g_foundKeys.clear();
 }
 

@@ -14,11 +14,15 @@ struct FoundFileEntry {
 // Head of the list. Written only by the worker while a search runs, read only while none runs.
 extern FoundFileEntry* g_pFoundFiles;
 
+// The most entries the list holds: a list box of the oldest Windows holds 32,767 lines.
+inline constexpr uint32_t kMaxFoundFiles = 32000;
+
 // Takes url when it names an ".mp3", ".wav" or ".wma" file (the whole text after its last ".",
 // any letter case) of an http, https, ftp or file address or of one that does not split, and
 // is not listed yet (compared with '\' read as '/' and without regard to case). Appends it,
 // reads its size (for MP3 files while g_bReadID3 is on also its tag and playing time) and adds
-// its numbered line to g_pSearchView. Anything else is ignored without a trace.
+// its numbered line to g_pSearchView. Anything else is ignored without a trace, and so is a
+// new file once the list holds kMaxFoundFiles (the view is told the first time).
 void AddFoundFile(const char* url);
 
 // The name of a listed file: "title - artist", the one of them there is, or else the part of

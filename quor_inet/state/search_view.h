@@ -8,6 +8,9 @@
 
 struct FoundFileEntry;
 
+// The two lists of a search that are held to a limit.
+enum class SearchList { kCrawl, kFound };
+
 class SearchView {
   public:
     virtual ~SearchView() = default;
@@ -22,4 +25,7 @@ class SearchView {
     // The search has ended: the Search button is enabled again and labelled searchLabel (the
     // worker's own copy of the text), then OK and Cancel are enabled.
     virtual void EndSearch(const char* searchLabel) = 0;
+    // A list has reached its limit: further references are passed over and the search goes
+    // on. Told once per list until the list is emptied. The dialog shows nothing for it.
+    virtual void ListLimitReached(SearchList /*list*/, uint32_t /*limit*/) {}
 };
