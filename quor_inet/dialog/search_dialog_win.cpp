@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "afx/message_box.h"
 #include "afx/thread.h"
 #include "maker/quor_prof/quor_prof.h"
@@ -36,40 +38,36 @@ void InitSearchControls() {
     (void)registered;
 }
 
-// The CF_TEXT data of a drag, locked while this object lives (or until Unlock).
+// The CF_TEXT data of a drag, read up to its terminating zero but never past its memory
+// block: a source may hand over text without one.
 class DraggedText {
   public:
     explicit DraggedText(COleDataObject* data) {
+        STGMEDIUM medium = {};
         if (data == nullptr || !data->IsDataAvailable(CF_TEXT) ||
-            !data->GetData(CF_TEXT, &m_medium)) {
+            !data->GetData(CF_TEXT, &medium)) {
             return;
         }
-        m_bHaveMedium = true;
-        if (m_medium.tymed == TYMED_HGLOBAL && m_medium.hGlobal != nullptr) {
-            m_pText = static_cast<const char*>(GlobalLock(m_medium.hGlobal));
+        if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal != nullptr) {
+            if (const auto* text = static_cast<const char*>(GlobalLock(medium.hGlobal));
+                text != nullptr) {
+                const SIZE_T size = GlobalSize(medium.hGlobal);
+                const auto* end = static_cast<const char*>(memchr(text, '\0', size));
+                m_strText = CString(text, static_cast<int>(end != nullptr ? end - text : size));
+                m_bHaveText = true;
+                GlobalUnlock(medium.hGlobal);
+            }
         }
-    }
-    ~DraggedText() {
-        Unlock();
-        if (m_bHaveMedium) {
-            ReleaseStgMedium(&m_medium);
-        }
+        ReleaseStgMedium(&medium);
     }
     DraggedText(const DraggedText&) = delete;
     DraggedText& operator=(const DraggedText&) = delete;
 
-    const char* Text() const { return m_pText; }
-    void Unlock() {
-        if (m_pText != nullptr) {
-            GlobalUnlock(m_medium.hGlobal);
-            m_pText = nullptr;
-        }
-    }
+    const char* Text() const { return m_bHaveText ? static_cast<const char*>(m_strText) : nullptr; }
 
   private:
-    STGMEDIUM m_medium = {};
-    bool m_bHaveMedium = false;
-    const char* m_pText = nullptr;
+    CString m_strText;
+    bool m_bHaveText = false;
 };
 
 }  // namespace
@@ -88,9 +86,7 @@ DROPEFFECT CUrlDropTarget::OnDragEnter(CWnd* window, COleDataObject* data, DWORD
     m_bAccept = FALSE;
     DraggedText dragged(data);
     if (dragged.Text() != nullptr) {
-        const bool address = BeginsWithHttp(dragged.Text());
-        dragged.Unlock();
-        if (!address) {
+        if (!BeginsWithHttp(dragged.Text())) {
             return DROPEFFECT_NONE;
         }
         m_bAccept = TRUE;
@@ -117,7 +113,6 @@ BOOL CUrlDropTarget::OnDrop(CWnd*, COleDataObject* data, DROPEFFECT, POINT) {
     if (dragged.Text() != nullptr && dialog != nullptr) {
         dialog->SetDlgItemText(IDC_URL, dragged.Text());
         dialog->OnSearchButton();
-        dragged.Unlock();
     }
     m_bAccept = FALSE;
     return FALSE;
@@ -249,6 +244,11 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
 
 void CInternetSearchDlg::JoinWorker() {
     if (m_pWorker) {
+        // A search still running when the dialog has ended (a WM_QUIT, the host's window
+        // destroyed with it) would otherwise run on to its end with nothing on screen.
+        if (IsSearching()) {
+            g_bStopSearch = 1;
+        }
         m_pWorker->JoinServingMessages();
         m_pWorker.reset();
     }

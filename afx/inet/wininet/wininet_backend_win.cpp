@@ -7,7 +7,9 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,26 +17,34 @@
 
 #include "afx/inet/backend.h"
 #include "afx/inet/inet_constants.h"
+#include "afx/inet/transfer_guard.h"
+#include "afx/inet/wininet/watched_call_win.h"
 
 namespace afx::inet {
 
 namespace {
 
+constexpr DWORD kDefaultConnectTimeoutMs = 60000;
+constexpr DWORD kDefaultSendTimeoutMs = 30000;
+constexpr DWORD kDefaultReceiveTimeoutMs = 30000;
+
 // Owns one HINTERNET; parents are held by the children that need them.
 class Handle {
   public:
     explicit Handle(HINTERNET h) : h_(h) {}
-    ~Handle() {
-        if (h_ != nullptr) {
-            InternetCloseHandle(h_);
-        }
-    }
+    ~Handle() { Close(); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
-    HINTERNET get() const { return h_; }
+    HINTERNET get() const { return h_.load(); }
+    // Once: by the owner, or by a caller that gives up on a call under way on it.
+    void Close() {
+        if (HINTERNET h = h_.exchange(nullptr); h != nullptr) {
+            InternetCloseHandle(h);
+        }
+    }
 
   private:
-    HINTERNET h_;
+    std::atomic<HINTERNET> h_;
 };
 
 // Wine lets some socket errors through where Windows reports its own codes.
@@ -92,38 +102,111 @@ struct Timeouts {
     }
 };
 
-bool ReadHandle(HINTERNET handle, void* buffer, uint32_t count, uint32_t& readOut,
-                uint32_t& errorOut) {
-    DWORD n = 0;
-    if (!InternetReadFile(handle, buffer, count, &n)) {
-        errorOut = LastError();
-        return false;
-    }
-    readOut = n;
-    return true;
-}
+// The body of a request or an FTP file. With a guard, the waits (InternetQueryDataAvailable)
+// run watched and every read takes only what is there, so that a stalled or trickling server
+// is noticed while it keeps the read waiting.
+class HandleBody {
+  public:
+    HandleBody(std::shared_ptr<Handle> handle, std::shared_ptr<TransferGuard> guard)
+        : handle_(std::move(handle)), guard_(std::move(guard)) {}
 
-bool HandleDataAvailable(HINTERNET handle, uint32_t& availableOut, uint32_t& errorOut) {
-    DWORD n = 0;
-    if (!InternetQueryDataAvailable(handle, &n, 0, 0)) {
-        errorOut = LastError();
-        return false;
+    const std::shared_ptr<Handle>& handle() const { return handle_; }
+    const std::shared_ptr<TransferGuard>& guard() const { return guard_; }
+
+    bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) {
+        readOut = 0;
+        if (failed_ != 0) {
+            errorOut = failed_;
+            return false;
+        }
+        if (guard_) {
+            uint32_t available = 0;
+            if (!Available(available, errorOut)) {
+                return false;
+            }
+            if (available == 0) {
+                return true;  // the end
+            }
+            count = std::min(count, available);
+        }
+        DWORD n = 0;
+        if (!InternetReadFile(handle_->get(), buffer, count, &n)) {
+            // WinINet hands over what it had received before the failure: it is the
+            // caller's, and the failure waits for the next read.
+            failed_ = LastError();
+            if (n == 0) {
+                errorOut = failed_;
+                return false;
+            }
+        }
+        readOut = std::min<uint32_t>(n, count);
+        if (guard_) {
+            guard_->Arrived(readOut);
+        }
+        return true;
     }
-    availableOut = n;
-    return true;
-}
+
+    bool Available(uint32_t& availableOut, uint32_t& errorOut) {
+        availableOut = 0;
+        if (failed_ != 0) {
+            errorOut = failed_;
+            return false;
+        }
+        if (!guard_) {
+            DWORD n = 0;
+            if (!InternetQueryDataAvailable(handle_->get(), &n, 0, 0)) {
+                errorOut = LastError();
+                return false;
+            }
+            availableOut = n;
+            return true;
+        }
+        struct Answer {
+            BOOL ok = FALSE;
+            DWORD available = 0;
+            uint32_t error = 0;
+        };
+        auto answer = std::make_shared<Answer>();
+        std::shared_ptr<Handle> handle = handle_;
+        uint32_t verdict = 0;
+        if (!RunWatched(
+                *guard_,
+                [answer, handle] {
+                    answer->ok =
+                        InternetQueryDataAvailable(handle->get(), &answer->available, 0, 0);
+                    answer->error = answer->ok ? 0 : LastError();
+                },
+                [handle] { handle->Close(); }, verdict)) {
+            failed_ = verdict;
+            errorOut = verdict;
+            return false;
+        }
+        if (!answer->ok) {
+            errorOut = answer->error;
+            return false;
+        }
+        availableOut = answer->available;
+        return true;
+    }
+
+  private:
+    std::shared_ptr<Handle> handle_;
+    std::shared_ptr<TransferGuard> guard_;
+    uint32_t failed_ = 0;
+};
 
 class WinInetRequest : public BackendRequest {
   public:
-    WinInetRequest(std::shared_ptr<Handle> connection, HINTERNET request)
-        : connection_(std::move(connection)), request_(request) {}
+    WinInetRequest(std::shared_ptr<Handle> connection, HINTERNET request,
+                   std::shared_ptr<TransferGuard> guard)
+        : connection_(std::move(connection)),
+          body_(std::make_shared<Handle>(request), std::move(guard)) {}
 
     bool AddHeaders(std::string_view headers, uint32_t& errorOut) override {
         if (headers.empty()) {
             return true;
         }
-        if (!HttpAddRequestHeadersA(request_.get(), headers.data(),
-                                    static_cast<DWORD>(headers.size()),
+        if (!HttpAddRequestHeadersA(Request(), headers.data(), static_cast<DWORD>(headers.size()),
                                     HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
             errorOut = LastError();
             return false;
@@ -133,11 +216,41 @@ class WinInetRequest : public BackendRequest {
 
     bool Send(std::string_view headers, const void* body, size_t bodyLength,
               uint32_t& errorOut) override {
-        BOOL ok = HttpSendRequestA(request_.get(), headers.empty() ? nullptr : headers.data(),
-                                   static_cast<DWORD>(headers.size()), const_cast<void*>(body),
-                                   static_cast<DWORD>(body != nullptr ? bodyLength : 0));
-        if (!ok) {
-            errorOut = LastError();
+        // Copies, so that a send given up on reads nothing of the caller's.
+        struct Sending {
+            std::string headers;
+            std::string body;
+            bool withBody = false;
+            BOOL ok = FALSE;
+            uint32_t error = 0;
+        };
+        auto sending = std::make_shared<Sending>();
+        sending->headers.assign(headers.data(), headers.size());
+        sending->withBody = body != nullptr;
+        if (body != nullptr) {
+            sending->body.assign(static_cast<const char*>(body), bodyLength);
+        }
+        std::shared_ptr<Handle> handle = body_.handle();
+        auto send = [sending, handle] {
+            sending->ok = HttpSendRequestA(
+                handle->get(), sending->headers.empty() ? nullptr : sending->headers.data(),
+                static_cast<DWORD>(sending->headers.size()),
+                sending->withBody ? sending->body.data() : nullptr,
+                static_cast<DWORD>(sending->body.size()));
+            sending->error = sending->ok ? 0 : LastError();
+        };
+        if (body_.guard()) {
+            uint32_t verdict = 0;
+            if (!RunWatched(
+                    *body_.guard(), send, [handle] { handle->Close(); }, verdict)) {
+                errorOut = verdict;
+                return false;
+            }
+        } else {
+            send();
+        }
+        if (!sending->ok) {
+            errorOut = sending->error;
             return false;
         }
         return true;
@@ -146,8 +259,8 @@ class WinInetRequest : public BackendRequest {
     bool QueryStatusCode(uint32_t& statusOut) override {
         DWORD status = 0;
         DWORD size = sizeof status;
-        if (!HttpQueryInfoA(request_.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER,
-                            &status, &size, nullptr)) {
+        if (!HttpQueryInfoA(Request(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                            &size, nullptr)) {
             return false;
         }
         statusOut = status;
@@ -164,7 +277,7 @@ class WinInetRequest : public BackendRequest {
         for (int attempt = 0; attempt < 2; ++attempt) {
             memcpy(buffer.data(), name, nameSize);
             DWORD size = static_cast<DWORD>(buffer.size());
-            if (HttpQueryInfoA(request_.get(), HTTP_QUERY_CUSTOM, buffer.data(), &size, nullptr)) {
+            if (HttpQueryInfoA(Request(), HTTP_QUERY_CUSTOM, buffer.data(), &size, nullptr)) {
                 valueOut.assign(buffer.data(), std::min<size_t>(size, buffer.size()));
                 return true;
             }
@@ -177,33 +290,37 @@ class WinInetRequest : public BackendRequest {
     }
 
     bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) override {
-        return ReadHandle(request_.get(), buffer, count, readOut, errorOut);
+        return body_.Read(buffer, count, readOut, errorOut);
     }
 
     bool QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) override {
-        return HandleDataAvailable(request_.get(), availableOut, errorOut);
+        return body_.Available(availableOut, errorOut);
     }
 
     // WinINet sizes its own buffers.
     void SetBufferSize(uint32_t) override {}
 
   private:
+    HINTERNET Request() const { return body_.handle()->get(); }
+
     std::shared_ptr<Handle> connection_;  // declared first: closed after the request
-    Handle request_;
+    HandleBody body_;
 };
 
 class WinInetFtpFile : public BackendStream {
   public:
-    WinInetFtpFile(std::shared_ptr<Handle> session, std::unique_ptr<Handle> connection,
-                   HINTERNET file)
-        : session_(std::move(session)), connection_(std::move(connection)), file_(file) {}
+    WinInetFtpFile(std::shared_ptr<Handle> session, std::shared_ptr<Handle> connection,
+                   std::shared_ptr<Handle> file, std::shared_ptr<TransferGuard> guard)
+        : session_(std::move(session)),
+          connection_(std::move(connection)),
+          body_(std::move(file), std::move(guard)) {}
 
     bool Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_t& errorOut) override {
-        return ReadHandle(file_.get(), buffer, count, readOut, errorOut);
+        return body_.Read(buffer, count, readOut, errorOut);
     }
 
     bool QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut) override {
-        return HandleDataAvailable(file_.get(), availableOut, errorOut);
+        return body_.Available(availableOut, errorOut);
     }
 
     void SetBufferSize(uint32_t) override {}
@@ -211,8 +328,8 @@ class WinInetFtpFile : public BackendStream {
   private:
     // Declared parent first: each is closed after its child.
     std::shared_ptr<Handle> session_;
-    std::unique_ptr<Handle> connection_;
-    Handle file_;
+    std::shared_ptr<Handle> connection_;
+    HandleBody body_;
 };
 
 // The size of path as the server answers SIZE (RFC 3659, 4), asked in binary mode before the
@@ -250,9 +367,10 @@ std::optional<uint64_t> FtpServerFileSize(HINTERNET connection, const char* path
 class WinInetConnection : public BackendConnection {
   public:
     WinInetConnection(std::shared_ptr<Handle> session, std::shared_ptr<const Timeouts> timeouts,
-                      HINTERNET connection)
+                      std::shared_ptr<TransferGuard> guard, HINTERNET connection)
         : session_(std::move(session)),
           timeouts_(std::move(timeouts)),
+          guard_(std::move(guard)),
           connection_(std::make_shared<Handle>(connection)) {}
 
     std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
@@ -268,20 +386,90 @@ class WinInetConnection : public BackendConnection {
             return nullptr;
         }
         timeouts_->ApplyTo(request);
-        return std::make_unique<WinInetRequest>(connection_, request);
+        return std::make_unique<WinInetRequest>(connection_, request, guard_);
     }
 
   private:
     std::shared_ptr<Handle> session_;
     std::shared_ptr<const Timeouts> timeouts_;
+    std::shared_ptr<TransferGuard> guard_;
     std::shared_ptr<Handle> connection_;
+};
+
+// What an FTP open leaves behind. A watched open that was given up on closes what it made
+// itself once it has finished.
+struct FtpOpening {
+    std::mutex mutex;
+    bool abandoned = false;
+    bool finished = false;
+    HINTERNET connection = nullptr;
+    HINTERNET file = nullptr;
+    std::optional<uint64_t> size;
+    uint32_t error = 0;
+
+    void Run(HINTERNET session, const std::string& server, uint16_t port, const std::string& user,
+             const std::string& password, bool withUser, const std::string& path, uint32_t context,
+             const Timeouts& timeouts) {
+        HINTERNET c =
+            InternetConnectA(session, server.c_str(), port, withUser ? user.c_str() : nullptr,
+                             withUser ? password.c_str() : nullptr, INTERNET_SERVICE_FTP,
+                             INTERNET_FLAG_PASSIVE, context);
+        std::optional<uint64_t> s;
+        HINTERNET f = nullptr;
+        uint32_t e = 0;
+        if (c == nullptr) {
+            e = LastError();
+        } else {
+            timeouts.ApplyTo(c);
+            s = FtpServerFileSize(c, path.c_str(), context);
+            f = FtpOpenFileA(c, path.c_str(), GENERIC_READ,
+                             FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
+            if (f == nullptr) {
+                e = LastError();
+            }
+        }
+        std::lock_guard lock(mutex);
+        finished = true;
+        if (abandoned) {
+            CloseBoth(c, f);
+            return;
+        }
+        connection = c;
+        file = f;
+        size = s;
+        error = e;
+    }
+    // On the caller's side, after a verdict.
+    void Abandon() {
+        std::lock_guard lock(mutex);
+        abandoned = true;
+        if (finished) {
+            CloseBoth(connection, file);
+            connection = nullptr;
+            file = nullptr;
+        }
+    }
+    static void CloseBoth(HINTERNET c, HINTERNET f) {
+        if (f != nullptr) {
+            InternetCloseHandle(f);
+        }
+        if (c != nullptr) {
+            InternetCloseHandle(c);
+        }
+    }
 };
 
 // Connection handles keep the session handle alive through this holder.
 class WinInetSession : public BackendSession {
   public:
     explicit WinInetSession(HINTERNET session)
-        : session_(std::make_shared<Handle>(session)), timeouts_(std::make_shared<Timeouts>()) {}
+        : session_(std::make_shared<Handle>(session)), timeouts_(std::make_shared<Timeouts>()) {
+        // The same waits as elsewhere; Wine would otherwise wait for a silent server as long
+        // as it keeps the connection open.
+        timeouts_->Set(INTERNET_OPTION_CONNECT_TIMEOUT, kDefaultConnectTimeoutMs);
+        timeouts_->Set(INTERNET_OPTION_SEND_TIMEOUT, kDefaultSendTimeoutMs);
+        timeouts_->Set(INTERNET_OPTION_RECEIVE_TIMEOUT, kDefaultReceiveTimeoutMs);
+    }
 
     std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port, const char* user,
                                                const char* password, uint32_t context,
@@ -295,30 +483,43 @@ class WinInetSession : public BackendSession {
         timeouts_->ApplyTo(connection);
         // A copy: later changes apply to later connections only.
         return std::make_unique<WinInetConnection>(session_, std::make_shared<Timeouts>(*timeouts_),
-                                                   connection);
+                                                   guard_, connection);
     }
 
     std::unique_ptr<BackendStream> OpenFtpFile(const char* server, uint16_t port, const char* user,
                                                const char* password, const char* path,
                                                uint32_t context, std::optional<uint64_t>& sizeOut,
                                                uint32_t& errorOut) override {
-        HINTERNET connection =
-            InternetConnectA(session_->get(), server, port, user, password, INTERNET_SERVICE_FTP,
-                             INTERNET_FLAG_PASSIVE, context);
-        if (connection == nullptr) {
-            errorOut = LastError();
+        // The FTP connection logs in at once: connecting, logging in and opening all wait.
+        auto opening = std::make_shared<FtpOpening>();
+        auto open = [opening, session = session_, timeouts = Timeouts(*timeouts_),
+                     server = std::string(server != nullptr ? server : ""), port,
+                     user = std::string(user != nullptr ? user : ""),
+                     password = std::string(password != nullptr ? password : ""),
+                     withUser = user != nullptr, path = std::string(path), context] {
+            opening->Run(session->get(), server, port, user, password, withUser, path, context,
+                         timeouts);
+        };
+        if (guard_) {
+            uint32_t verdict = 0;
+            if (!RunWatched(*guard_, open, {}, verdict)) {
+                opening->Abandon();
+                errorOut = verdict;
+                return nullptr;
+            }
+        } else {
+            open();
+        }
+        auto connection = opening->connection != nullptr
+                              ? std::make_shared<Handle>(opening->connection)
+                              : nullptr;
+        if (opening->file == nullptr) {
+            errorOut = opening->error;
             return nullptr;
         }
-        auto holder = std::make_unique<Handle>(connection);
-        timeouts_->ApplyTo(connection);
-        sizeOut = FtpServerFileSize(connection, path, context);
-        HINTERNET file = FtpOpenFileA(connection, path, GENERIC_READ,
-                                      FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
-        if (file == nullptr) {
-            errorOut = LastError();
-            return nullptr;
-        }
-        return std::make_unique<WinInetFtpFile>(session_, std::move(holder), file);
+        sizeOut = opening->size;
+        return std::make_unique<WinInetFtpFile>(session_, std::move(connection),
+                                                std::make_shared<Handle>(opening->file), guard_);
     }
 
     bool SetOption(uint32_t option, uint32_t value) override {
@@ -345,9 +546,12 @@ class WinInetSession : public BackendSession {
         return true;
     }
 
+    void SetGuard(std::shared_ptr<TransferGuard> guard) override { guard_ = std::move(guard); }
+
   private:
     std::shared_ptr<Handle> session_;
     std::shared_ptr<Timeouts> timeouts_;
+    std::shared_ptr<TransferGuard> guard_;
 };
 
 }  // namespace
