@@ -21,8 +21,12 @@ class LineView : public SearchView {
         entries.push_back(entry);
     }
     void EndSearch(const char*) override {}
+    void ListLimitReached(SearchList list, uint32_t limit) override {
+        limits.emplace_back(list, limit);
+    }
 
     std::vector<std::string> lines;
+    std::vector<std::pair<SearchList, uint32_t>> limits;
     std::vector<FoundFileEntry*> entries;
 };
 
@@ -123,9 +127,24 @@ TEST_F(FoundFiles, TagsOnlyWhenWanted) {
     AddFoundFile(server.Url("/sounds/chime.wav").c_str());
     g_bReadID3 = 0;
     AddFoundFile(server.Url("/music/v22.mp3").c_str());
-    EXPECT_EQ(view_.lines, (std::vector<std::string>{
-                               "0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio",
-                               "1: [16KB] chime.wav", "2: [19KB] v22.mp3"}));
+    EXPECT_EQ(view_.lines,
+              (std::vector<std::string>{"0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio",
+                                        "1: [16KB] chime.wav", "2: [19KB] v22.mp3"}));
+}
+
+// Past its limit the list takes nothing new and says so once; a duplicate is still known.
+TEST_F(FoundFiles, HoldsAtMostItsLimit) {
+    for (uint32_t i = 0; i < kMaxFoundFiles + 5; ++i) {
+        AddFoundFile(("f" + std::to_string(i) + ".mp3").c_str());
+    }
+    AddFoundFile("f0.mp3");
+    EXPECT_EQ(FoundFileCount(), kMaxFoundFiles);
+    EXPECT_EQ(view_.lines.size(), size_t{kMaxFoundFiles});
+    ASSERT_EQ(view_.limits.size(), 1u);
+    EXPECT_EQ(view_.limits[0].first, SearchList::kFound);
+    FreeFoundFiles();
+    AddFoundFile("again.mp3");
+    EXPECT_EQ(FoundFileCount(), 1u) << "an emptied list takes files again";
 }
 
 }  // namespace

@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "afx/test_hooks.h"
 #include "afx/thread.h"
 #include "quor_inet/crawler/crawl_worker.h"
 #include "quor_inet/found/found_files.h"
@@ -73,8 +75,9 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-// Runs one search as the dialog starts it, to its end.
-void Search(RecordingView& view, const std::string& start) {
+// Runs one search as the dialog starts it, to its end; beforeStart runs just before the worker.
+void Search(RecordingView& view, const std::string& start,
+            const std::function<void()>& beforeStart = {}) {
     g_pSearchView = &view;
     g_strSearchUrl() = start.c_str();
     g_bStopSearch = 0;
@@ -82,6 +85,9 @@ void Search(RecordingView& view, const std::string& start) {
         CrawlThreadProc, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())), true);
     ASSERT_NE(worker, nullptr);
     g_pSearchThread = worker;
+    if (beforeStart) {
+        beforeStart();
+    }
     worker->ResumeThread();
     worker->Join();
     EXPECT_EQ(worker->GetExitCode(), 1u);
@@ -177,6 +183,8 @@ struct SiteCase {
     int32_t anyServer;
     std::vector<std::string> lines;
     std::vector<std::string> statuses;  // "" is the emptied status line at the end
+    // The progress bar's "range N" and "pos N" in order; empty: not compared.
+    std::vector<std::string> progress = {};
 };
 
 #define SITE "http://127.0.0.1:@PORT@/"
@@ -212,7 +220,11 @@ const SiteCase kSiteCases[] = {
      {"0: [24KB - 00:03] Quiet Morning - Caf\xE9 Trio", "1: [19KB - 00:04] Old Tag - Version Two",
       "2: [17KB] wind.wma", "3: [13KB - 00:03] Slow River - Loopback Choir",
       "4: [13KB - 00:04] Evening Hum - Quor Ensemble", "5: [9KB - 00:03] level1.mp3"},
-     kStatusesDepth1},
+     kStatusesDepth1,
+     // Set for every page reference that passes, whether queued or not; the position after
+     // every page.
+     {"range 4", "range 5", "range 6", "range 6", "range 7", "pos 1", "pos 2", "pos 3", "pos 4",
+      "range 7", "range 7", "range 7", "pos 5", "range 7", "range 7", "pos 6", "range 7", "pos 7"}},
     {"depth 2",
      "index.html",
      2,
@@ -307,6 +319,15 @@ void CheckSite(const SiteServer& site, const SiteCase& c) {
     Search(view, start);
     EXPECT_EQ(view.Of("line"), WithPort(c.lines, site.Port())) << Joined(view.Of("line"));
     EXPECT_EQ(view.Of("status"), WithPort(c.statuses, site.Port())) << Joined(view.Of("status"));
+    if (!c.progress.empty()) {
+        std::vector<std::string> progress;
+        for (const std::string& e : view.events) {
+            if (e.rfind("range ", 0) == 0 || e.rfind("pos ", 0) == 0) {
+                progress.push_back(e);
+            }
+        }
+        EXPECT_EQ(progress, c.progress) << Joined(progress);
+    }
     ASSERT_FALSE(view.events.empty());
     EXPECT_EQ(view.events.back(), "end &Search");
 }
@@ -362,6 +383,37 @@ TEST_F(Crawl, FailingStartPage) {
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].type, MB_OK | MB_ICONINFORMATION);
     EXPECT_EQ(g_bStopSearch.load(), 1);
+}
+
+// A failed allocation anywhere in a search (each one in turn) ends it through the end steps:
+// the marker cleared, the crawl list freed, the view back to idle, the found list whole.
+TEST_F(Crawl, EveryFailedAllocationEndsTheSearchCleanly) {
+    TestServerSite site;
+    ASSERT_TRUE(site.Ok());
+    g_nMaxLevel = 1;
+    g_bAnyServer = 0;
+    int runs = 0;
+    for (int n = 1; n <= 5000; ++n, ++runs) {
+        SCOPED_TRACE(n);
+        FreeFoundFiles();
+        RecordingView view;
+        Search(view, site.Url("/index.html"), [n] { AfxTestFailAllocation(n); });
+        const bool allRan = AfxTestAllocationCountdown() > 0;
+        AfxTestFailAllocation(0);
+        ASSERT_FALSE(view.events.empty());
+        EXPECT_EQ(view.events.back().rfind("end ", 0), 0u) << view.events.back();
+        uint32_t listed = 0;
+        for (const FoundFileEntry* e = g_pFoundFiles; e != nullptr; e = e->pNext) {
+            ++listed;
+        }
+        EXPECT_EQ(listed, FoundFileCount());
+        EXPECT_LE(view.Of("line").size(), listed);
+        if (allRan) {
+            EXPECT_EQ(view.Of("line").size(), 6u) << "the search without a failure";
+            break;
+        }
+    }
+    EXPECT_GT(runs, 50);
 }
 
 // Duplicates are found whatever the letter case; a lower level replaces a higher one of an entry
