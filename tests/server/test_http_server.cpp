@@ -357,6 +357,38 @@ enum class Framing { kLength, kChunked, kClose };
 
 using FillFn = std::function<bool(uint64_t offset, char* dst, size_t n)>;
 
+// A regular file of the document root, open for reading; closed with the object.
+struct RootFile {
+    int fd = -1;
+    uint64_t size = 0;
+
+    RootFile() = default;
+    RootFile(const RootFile&) = delete;
+    RootFile& operator=(const RootFile&) = delete;
+    ~RootFile() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    bool IsOpen() const { return fd >= 0; }
+    FillFn Fill() const {
+        return [fd = fd](uint64_t off, char* dst, size_t n) {
+            size_t got = 0;
+            while (got < n) {
+                ssize_t k = pread(fd, dst + got, n - got, static_cast<off_t>(off + got));
+                if (k < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (k <= 0) {
+                    return false;  // the file shrank under us: end the connection
+                }
+                got += static_cast<size_t>(k);
+            }
+            return true;
+        };
+    }
+};
+
 }  // namespace
 
 std::string PatternBytes(uint64_t offset, size_t count) {
@@ -530,6 +562,9 @@ class Connection {
     bool ServeSized(const Request& r, uint64_t size, const FillFn& fill,
                     const std::string& contentType, size_t chunk, int delayMs);
     bool ServeFile(const Request& r, std::string_view rel);
+    // Opens a file of the root by its relative path; on failure the error status has been sent
+    // and false comes back.
+    bool OpenRootFile(const Request& r, std::string_view rel, RootFile& file, bool& keep);
 
     bool RouteGenerated(Request& r, const std::string& route, const Query& q);
     bool RouteMp3(Request& r, const Query& q);
@@ -913,53 +948,47 @@ bool Connection::ServeSized(const Request& r, uint64_t size, const FillFn& fill,
            r.keepAlive;
 }
 
-bool Connection::ServeFile(const Request& r, std::string_view rel) {
+bool Connection::OpenRootFile(const Request& r, std::string_view rel, RootFile& file, bool& keep) {
+    auto refuse = [&](int status, std::string_view text) {
+        keep = SendText(r, status, text, r.keepAlive);
+        return false;
+    };
     if (s_.rootReal.empty()) {
-        return SendText(r, 404, "No document root\n", r.keepAlive);
+        return refuse(404, "No document root\n");
     }
     switch (CheckRelativePath(rel)) {
         case PathCheck::kForbidden:
-            return SendText(r, 403, "Forbidden\n", r.keepAlive);
+            return refuse(403, "Forbidden\n");
         case PathCheck::kBad:
-            return SendText(r, 400, "Bad path\n", r.keepAlive);
+            return refuse(400, "Bad path\n");
         case PathCheck::kOk:
             break;
     }
     std::string full;
     switch (ResolveBelow(s_.rootReal, rel, full)) {
         case Resolve::kMissing:
-            return SendText(r, 404, "Not found\n", r.keepAlive);
+            return refuse(404, "Not found\n");
         case Resolve::kOutside:
-            return SendText(r, 403, "Forbidden\n", r.keepAlive);
+            return refuse(403, "Forbidden\n");
         case Resolve::kOk:
             break;
     }
-    int file = open(full.c_str(), O_RDONLY | O_CLOEXEC);
+    file.fd = open(full.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
-    if (file < 0 || fstat(file, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (file >= 0) {
-            close(file);
-        }
-        return SendText(r, 404, "Not found\n", r.keepAlive);
+    if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return refuse(404, "Not found\n");
     }
-    FillFn fill = [file](uint64_t off, char* dst, size_t n) {
-        size_t got = 0;
-        while (got < n) {
-            ssize_t k = pread(file, dst + got, n - got, static_cast<off_t>(off + got));
-            if (k < 0 && errno == EINTR) {
-                continue;
-            }
-            if (k <= 0) {
-                return false;  // the file shrank under us: end the connection
-            }
-            got += static_cast<size_t>(k);
-        }
-        return true;
-    };
-    bool keep =
-        ServeSized(r, static_cast<uint64_t>(st.st_size), fill, ContentTypeFor(rel), 64 * 1024, 0);
-    close(file);
-    return keep;
+    file.size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool Connection::ServeFile(const Request& r, std::string_view rel) {
+    RootFile file;
+    bool keep = false;
+    if (!OpenRootFile(r, rel, file, keep)) {
+        return keep;
+    }
+    return ServeSized(r, file.size, file.Fill(), ContentTypeFor(rel), 64 * 1024, 0);
 }
 
 bool Connection::Param(const Request& r, const Query& q, const char* name, uint64_t fallback,
