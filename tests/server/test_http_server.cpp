@@ -5,6 +5,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -546,6 +548,7 @@ class Connection {
     ReadResult ReadRequest(Request& r, int& errorStatus);
     bool DiscardBody(uint64_t n);
     void CloseGracefully();
+    void ResetConnection();
     bool Expired() const { return NowMs() > deadline_; }
 
     bool Dispatch(Request& r);
@@ -580,6 +583,7 @@ class Connection {
     std::string in_;
     int64_t deadline_ = INT64_MAX;
     bool counting_ = true;  // off for the control routes, which must not change what they report
+    bool reset_ = false;    // the connection ends with a reset, not with a FIN
 };
 
 Connection::Wait Connection::WaitFor(short events, int timeoutMs) {
@@ -818,6 +822,18 @@ void Connection::CloseGracefully() {
             break;
         }
     }
+}
+
+// A reset discards what the client has not acknowledged yet, so it waits for that first (within
+// the usual time-outs): the client gets every byte sent, then ECONNRESET instead of an end.
+void Connection::ResetConnection() {
+    int64_t end = std::min<int64_t>(deadline_, NowMs() + s_.opt.ioTimeoutMs);
+    int unacked = 0;
+    while (ioctl(fd_, SIOCOUTQ, &unacked) == 0 && unacked > 0 && NowMs() < end && Pause(5)) {
+    }
+    linger hard = {1, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    reset_ = true;
 }
 
 bool Connection::SendHead(const Request& r, int status,
@@ -1098,16 +1114,28 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         return ServeSized(r, size, pattern, type, static_cast<size_t>(chunk),
                           static_cast<int>(delay));
     }
-    // cut
+    // cut, reset, badchunk: K bytes of the body, then a broken ending
     uint64_t after = 0;
     if (!Param(r, q, "after", 0, 0, size, true, after, keep)) {
         return keep;
     }
+    const bool badChunk = route == "badchunk";
     std::string length = "Content-Length: " + std::to_string(size);
-    if (!SendHead(r, 200, {{"Content-Type", type}}, length.c_str(), false) || r.head) {
+    if (!SendHead(r, 200, {{"Content-Type", type}},
+                  badChunk ? "Transfer-Encoding: chunked" : length.c_str(), false)) {
         return false;
     }
-    StreamBody(r, Framing::kLength, 0, after, 64 * 1024, 0, pattern, true, deadline_);
+    if (!r.head && !StreamBody(r, badChunk ? Framing::kChunked : Framing::kLength, 0, after,
+                               badChunk ? 4096 : 64 * 1024, 0, pattern, false, deadline_)) {
+        return false;
+    }
+    if (badChunk && !r.head) {
+        // Not a hex size: a client must give up on the body here instead of reading on.
+        static const char kBadChunk[] = "zz\r\nnot a chunk\r\n";
+        SendAll(kBadChunk, sizeof kBadChunk - 1);
+    } else if (route == "reset") {
+        ResetConnection();
+    }
     return false;
 }
 
@@ -1234,7 +1262,8 @@ bool Connection::Dispatch(Request& r) {
     if (p.find('\0') != std::string::npos) {
         return SendText(r, 400, "Bad path\n", r.keepAlive);
     }
-    for (const char* route : {"exact", "nolength", "chunked", "slow", "cut", "endless"}) {
+    for (const char* route :
+         {"exact", "nolength", "chunked", "slow", "cut", "endless", "reset", "badchunk"}) {
         if (routeIs(route)) {
             return RouteGenerated(r, route, q);
         }
@@ -1328,7 +1357,9 @@ void Connection::Run() {
             break;
         }
     }
-    CloseGracefully();
+    if (!reset_) {
+        CloseGracefully();  // its FIN would end a reset body cleanly
+    }
 }
 
 }  // namespace

@@ -9,6 +9,10 @@
 //   /chunked?size=N&chunk=M         chunked transfer encoding (close-delimited for HTTP/1.0)
 //   /slow?size=N&chunk=M&delay_ms=D Content-Length N, M bytes at a time, D ms between them
 //   /cut?size=N&after=K             announces N bytes, sends K, closes
+//   /reset?size=N&after=K           announces N bytes, sends K, resets the connection (the
+//                                   client reads the K bytes, then gets ECONNRESET)
+//   /badchunk?size=N&after=K        chunked: K bytes in good chunks, then a chunk-size line that
+//                                   is not hex, closes
 //   /endless?chunk=M[&delay_ms=D][&chunked=1]
 //                                   a body without end, stopped at the endless caps or when
 //                                   the client goes away
@@ -36,7 +40,8 @@ namespace quor::test {
 
 struct ServerState;  // the server's internals
 
-// Byte i of every generated body (/exact, /nolength, /chunked, /slow, /cut, /endless).
+// Byte i of every generated body (/exact, /nolength, /chunked, /slow, /cut, /endless, /reset,
+// /badchunk).
 constexpr uint8_t PatternByte(uint64_t i) {
     return static_cast<uint8_t>((i % 251 * 7 + 3) % 251);
 }

@@ -165,8 +165,9 @@ class Raw {
     bool Send(const std::string& s) {
         return send(fd_, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size());
     }
-    // Everything until the server closes (or the wait gives up: then `closed` stays false).
-    std::string ReadToClose(bool* closed = nullptr) {
+    // Everything until the server closes (or the wait gives up: then `closed` stays false);
+    // `error` gets the errno of a connection that ended in an error, 0 for a clean end.
+    std::string ReadToClose(bool* closed = nullptr, int* error = nullptr) {
         std::string out;
         bool eof = false;
         while (Wait()) {
@@ -174,6 +175,9 @@ class Raw {
             ssize_t k = recv(fd_, buf, sizeof buf, 0);
             if (k <= 0) {
                 eof = true;
+                if (error) {
+                    *error = k < 0 ? errno : 0;
+                }
                 break;
             }
             out.append(buf, static_cast<size_t>(k));
@@ -334,8 +338,10 @@ TEST_F(ServerTest, BadParametersGet400AndTheConnectionLivesOn) {
         "/exact?size=99999999999999999999999",
         "/chunked?size=10&chunk=0",  // no empty chunks
         "/chunked?size=10&chunk=1048577",
-        "/cut?size=10&after=11",                 // more than announced
-        "/cut?size=10",                          // no cut point
+        "/cut?size=10&after=11",  // more than announced
+        "/cut?size=10",           // no cut point
+        "/reset?size=10&after=11",
+        "/badchunk?size=10",
         "/slow?size=1000&chunk=1&delay_ms=100",  // 100 s > the cap
         "/slow?size=10&delay_ms=10001",
         "/endless?chunk=0",
@@ -522,6 +528,51 @@ TEST_F(ServerTest, CutBodyIsAnErrorForTheClient) {
         EXPECT_TRUE(f.body == PatternBytes(0, after));
         ASSERT_TRUE(Server().WaitIdle(kWaitMs));
         EXPECT_EQ(Server().BodyBytesSent("/cut/x.mp3"), static_cast<uint64_t>(after));
+    }
+}
+
+TEST_F(ServerTest, ResetIsSeenAsAResetAfterItsBytes) {
+    const struct {
+        const char* route;
+        size_t size;
+        size_t after;
+        int error;  // of the read that ends the connection
+    } kCases[] = {
+        {"/reset/x.mp3", 1000, 0, ECONNRESET},
+        {"/reset/x.mp3", 1000, 999, ECONNRESET},
+        {"/reset/x.mp3", 5000000, 4000000, ECONNRESET},  // more than the socket buffers hold
+        {"/cut/x.mp3", 1000, 999, 0},
+    };
+    for (const auto& c : kCases) {
+        std::string target = std::string(c.route) + "?size=" + std::to_string(c.size) +
+                             "&after=" + std::to_string(c.after);
+        SCOPED_TRACE(target);
+        Server().ResetCounters();
+        Raw raw(Server().port());
+        ASSERT_TRUE(raw.Send("GET " + target + " HTTP/1.1\r\n\r\n"));
+        bool closed = false;
+        int error = -1;
+        std::string r = raw.ReadToClose(&closed, &error);
+        EXPECT_TRUE(closed);
+        EXPECT_EQ(error, c.error);
+        EXPECT_NE(r.find("\r\nContent-Length: " + std::to_string(c.size) + "\r\n"),
+                  std::string::npos);
+        EXPECT_TRUE(BodyOf(r) == PatternBytes(0, c.after)) << "body differs";
+        ASSERT_TRUE(Server().WaitIdle(kWaitMs));
+        EXPECT_EQ(Server().BodyBytesSent(c.route), c.after);
+    }
+}
+
+TEST_F(ServerTest, BadChunkBreaksTheChunkedBodyAfterItsBytes) {
+    for (size_t after : {size_t{0}, size_t{10000}}) {
+        SCOPED_TRACE(after);
+        Server().ResetCounters();
+        Fetched f = Get(Url("/badchunk/x.html?size=20000&after=" + std::to_string(after)));
+        EXPECT_NE(f.code, CURLE_OK);
+        EXPECT_EQ(f.Header("Transfer-Encoding"), "chunked");
+        EXPECT_TRUE(f.body == PatternBytes(0, after)) << "body differs";
+        ASSERT_TRUE(Server().WaitIdle(kWaitMs));
+        EXPECT_EQ(Server().BodyBytesSent("/badchunk/x.html"), after);
     }
 }
 
