@@ -2,10 +2,10 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -549,6 +549,7 @@ class Connection {
     bool DiscardBody(uint64_t n);
     void CloseGracefully();
     void ResetConnection();
+    void HoldOpen();
     bool Expired() const { return NowMs() > deadline_; }
 
     bool Dispatch(Request& r);
@@ -820,6 +821,23 @@ void Connection::CloseGracefully() {
         ssize_t k = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
         if (k == 0 || (k < 0 && errno != EAGAIN && errno != EINTR)) {
             break;
+        }
+    }
+}
+
+// Sends nothing and keeps the connection until the client goes away, Stop() or the end of the
+// response's time; what the client sends meanwhile is read and dropped.
+void Connection::HoldOpen() {
+    char buf[4096];
+    for (;;) {
+        int64_t left = deadline_ - NowMs();
+        if (left <= 0 ||
+            WaitFor(POLLIN, static_cast<int>(std::min<int64_t>(left, INT_MAX))) != Wait::kReady) {
+            return;
+        }
+        ssize_t k = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        if (k == 0 || (k < 0 && errno != EAGAIN && errno != EINTR)) {
+            return;
         }
     }
 }
@@ -1114,15 +1132,29 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         return ServeSized(r, size, pattern, type, static_cast<size_t>(chunk),
                           static_cast<int>(delay));
     }
-    // cut, reset, badchunk: K bytes of the body, then a broken ending
+    if (route == "trickle") {
+        uint64_t bytes = 0;
+        if (!Param(r, q, "delay_ms", 0, 0, kMaxDelayMs, true, delay, keep) ||
+            !Param(r, q, "bytes", 1, 1, kMaxChunk, false, bytes, keep)) {
+            return keep;
+        }
+        // Unlike /slow no cap on the planned time: outlasting the client is the point, and
+        // maxResponseMs still ends it.
+        return ServeSized(r, size, pattern, type, static_cast<size_t>(bytes),
+                          static_cast<int>(delay));
+    }
+    // cut, reset, badchunk, stall: K bytes of the body, then a broken ending
     uint64_t after = 0;
-    if (!Param(r, q, "after", 0, 0, size, true, after, keep)) {
+    uint64_t announce = 1;
+    if (!Param(r, q, "after", 0, 0, size, true, after, keep) ||
+        (route == "stall" && !Param(r, q, "length", 1, 0, 1, false, announce, keep))) {
         return keep;
     }
     const bool badChunk = route == "badchunk";
     std::string length = "Content-Length: " + std::to_string(size);
-    if (!SendHead(r, 200, {{"Content-Type", type}},
-                  badChunk ? "Transfer-Encoding: chunked" : length.c_str(), false)) {
+    const char* framing =
+        badChunk ? "Transfer-Encoding: chunked" : (announce ? length.c_str() : nullptr);
+    if (!SendHead(r, 200, {{"Content-Type", type}}, framing, false)) {
         return false;
     }
     if (!r.head && !StreamBody(r, badChunk ? Framing::kChunked : Framing::kLength, 0, after,
@@ -1135,6 +1167,8 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         SendAll(kBadChunk, sizeof kBadChunk - 1);
     } else if (route == "reset") {
         ResetConnection();
+    } else if (route == "stall") {
+        HoldOpen();
     }
     return false;
 }
@@ -1262,11 +1296,18 @@ bool Connection::Dispatch(Request& r) {
     if (p.find('\0') != std::string::npos) {
         return SendText(r, 400, "Bad path\n", r.keepAlive);
     }
-    for (const char* route :
-         {"exact", "nolength", "chunked", "slow", "cut", "endless", "reset", "badchunk"}) {
+    for (const char* route : {"exact", "nolength", "chunked", "slow", "cut", "endless", "reset",
+                              "badchunk", "stall", "trickle"}) {
         if (routeIs(route)) {
             return RouteGenerated(r, route, q);
         }
+    }
+    if (routeIs("blackhole")) {
+        if (s_.opt.verbose) {
+            fprintf(stderr, "quor-test-server: %s -> no answer\n", r.requestLine.c_str());
+        }
+        HoldOpen();
+        return false;
     }
     if (routeIs("mp3")) {
         return RouteMp3(r, q);

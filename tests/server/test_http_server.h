@@ -13,6 +13,13 @@
 //                                   client reads the K bytes, then gets ECONNRESET)
 //   /badchunk?size=N&after=K        chunked: K bytes in good chunks, then a chunk-size line that
 //                                   is not hex, closes
+//   /stall?size=N&after=K[&length=0]
+//                                   announces N bytes (length=0: no Content-Length), sends K,
+//                                   then nothing more (K=0: the head alone)
+//   /trickle?size=N&delay_ms=D[&bytes=B]
+//                                   Content-Length N, B bytes (default 1) every D ms; unlike
+//                                   /slow, never refused for taking too long
+//   /blackhole                      reads the request and never sends a byte
 //   /endless?chunk=M[&delay_ms=D][&chunked=1]
 //                                   a body without end, stopped at the endless caps or when
 //                                   the client goes away
@@ -21,7 +28,9 @@
 //   /mp3/<name>?size=S[&tag=<fixture>]
 //                                   the fixture's bytes, then MPEG audio frames up to S bytes
 //   anything else                   a file of the document root by its path ("/" -> index.html)
-// Files, /exact, /slow and /mp3 answer "Range: bytes=a-b", "a-" and "-n" with 206 and
+// /stall and /blackhole hold the connection (and /trickle goes on sending) until the client goes
+// away, Stop() or Options::maxResponseMs, which bounds every response.
+// Files, /exact, /slow, /trickle and /mp3 answer "Range: bytes=a-b", "a-" and "-n" with 206 and
 // Content-Range, and with 416 when the range starts at or past the end; a malformed or
 // multi-part Range is ignored (200 with the whole body). HEAD works everywhere.
 //
@@ -41,7 +50,7 @@ namespace quor::test {
 struct ServerState;  // the server's internals
 
 // Byte i of every generated body (/exact, /nolength, /chunked, /slow, /cut, /endless, /reset,
-// /badchunk).
+// /badchunk, /stall, /trickle).
 constexpr uint8_t PatternByte(uint64_t i) {
     return static_cast<uint8_t>((i % 251 * 7 + 3) % 251);
 }

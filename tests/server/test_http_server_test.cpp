@@ -187,14 +187,16 @@ class Raw {
         }
         return out;
     }
-    // One response framed by Content-Length (or a head alone when `headOnly`).
-    std::string ReadResponse(bool headOnly = false) {
+    // One response framed by Content-Length, or its head and `body` bytes when given.
+    std::string ReadResponse(size_t body = std::string::npos) {
         for (;;) {
             size_t end = buf_.find("\r\n\r\n");
             if (end != std::string::npos) {
                 size_t need = end + 4;
                 size_t cl = buf_.find("Content-Length: ");
-                if (!headOnly && cl != std::string::npos && cl < end) {
+                if (body != std::string::npos) {
+                    need += body;
+                } else if (cl != std::string::npos && cl < end) {
                     need += std::stoul(buf_.substr(cl + 16));
                 }
                 if (buf_.size() >= need) {
@@ -213,6 +215,11 @@ class Raw {
             }
             buf_.append(tmp, static_cast<size_t>(k));
         }
+    }
+    // Nothing arrives for a short while: a look, not a proof.
+    bool Silent(int ms) {
+        pollfd p = {fd_, POLLIN, 0};
+        return buf_.empty() && poll(&p, 1, ms) == 0;
     }
     bool ClosedByPeer() {
         if (!buf_.empty()) {
@@ -342,6 +349,9 @@ TEST_F(ServerTest, BadParametersGet400AndTheConnectionLivesOn) {
         "/cut?size=10",           // no cut point
         "/reset?size=10&after=11",
         "/badchunk?size=10",
+        "/stall?size=10&after=1&length=2",
+        "/trickle?size=10",  // no delay
+        "/trickle?size=10&delay_ms=1&bytes=0",
         "/slow?size=1000&chunk=1&delay_ms=100",  // 100 s > the cap
         "/slow?size=10&delay_ms=10001",
         "/endless?chunk=0",
@@ -414,7 +424,7 @@ TEST_F(ServerTest, Http10ClosesUnlessAskedToKeepAlive) {
 TEST_F(ServerTest, HeadSendsTheHeadAlone) {
     Raw raw(Server().port());
     ASSERT_TRUE(raw.Send("HEAD /exact/h.bin?size=100 HTTP/1.1\r\nHost: x\r\n\r\n"));
-    std::string head = raw.ReadResponse(true);
+    std::string head = raw.ReadResponse(0);
     EXPECT_NE(head.find("\r\nContent-Length: 100\r\n"), std::string::npos) << head;
     // Were a body sent after the head, it would come before this response.
     ASSERT_TRUE(raw.Send("GET /exact/g.bin?size=3 HTTP/1.1\r\nHost: x\r\n\r\n"));
@@ -601,6 +611,43 @@ TEST_F(ServerTest, StopEndsASlowBodyUnderWay) {
     EXPECT_GE(f.body.size(), 10u);
     EXPECT_LT(f.body.size(), 100u);
     EXPECT_TRUE(f.body == PatternBytes(0, f.body.size()));
+}
+
+TEST_F(ServerTest, StallBlackholeAndTrickleHoldOnUntilStop) {
+    Raw stall(Server().port());
+    Raw bare(Server().port());
+    Raw hole(Server().port());
+    Raw trickle(Server().port());
+    ASSERT_TRUE(stall.Send("GET /stall/a.html?size=1000&after=300 HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(bare.Send("GET /stall?size=1000&after=0&length=0 HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(hole.Send("GET /blackhole/b.html HTTP/1.1\r\n\r\n"));
+    // 1000 s of body: more than slowCapMs allows a /slow one.
+    ASSERT_TRUE(
+        trickle.Send("GET /trickle/c.mp3?size=200000&delay_ms=10&bytes=2 HTTP/1.1\r\n\r\n"));
+
+    std::string r = stall.ReadResponse(300);
+    EXPECT_NE(r.find("\r\nContent-Length: 1000\r\n"), std::string::npos) << r.substr(0, 300);
+    EXPECT_TRUE(BodyOf(r) == PatternBytes(0, 300)) << "body differs";
+    r = bare.ReadResponse(0);
+    EXPECT_EQ(r.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << r;
+    EXPECT_EQ(r.find("Content-Length"), std::string::npos) << r;
+    EXPECT_EQ(BodyOf(r), "");
+    r = trickle.ReadResponse(4);
+    EXPECT_NE(r.find("\r\nContent-Length: 200000\r\n"), std::string::npos) << r.substr(0, 300);
+    EXPECT_TRUE(BodyOf(r) == PatternBytes(0, BodyOf(r).size())) << "body differs";
+    for (Raw* held : {&stall, &bare, &hole}) {
+        EXPECT_TRUE(held->Silent(100));
+    }
+    EXPECT_EQ(Server().BodyBytesSent("/stall/a.html"), 300u);
+
+    Server().Stop();
+    for (Raw* raw : {&stall, &bare, &hole, &trickle}) {
+        bool closed = false;
+        std::string rest = raw->ReadToClose(&closed);
+        EXPECT_TRUE(closed);
+        EXPECT_TRUE(raw == &trickle || rest.empty()) << rest.substr(0, 300);
+    }
+    EXPECT_LT(Server().BodyBytesSent("/trickle/c.mp3"), 200000u);
 }
 
 TEST_F(ServerTest, EndlessBodyStopsWhenTheClientGoesAway) {
