@@ -1080,7 +1080,25 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         return false;
     }
 
-    if (!Param(r, q, "size", 0, 0, o.maxBodyBytes, true, size, keep)) {
+    // The fault routes may send a file of the root instead of the pattern, and then no more of
+    // it than the file holds.
+    RootFile file;
+    FillFn source = pattern;
+    uint64_t available = o.maxBodyBytes;
+    const bool takesFile =
+        route == "reset" || route == "badchunk" || route == "stall" || route == "trickle";
+    if (const std::string* rel = takesFile ? q.Get("file") : nullptr) {
+        if (!OpenRootFile(r, *rel, file, keep)) {
+            return keep;
+        }
+        source = file.Fill();
+        available = file.size;
+        if (name == route) {
+            type = ContentTypeFor(*rel);
+        }
+    }
+    if (!Param(r, q, "size", file.size, 0, route == "trickle" ? available : o.maxBodyBytes,
+               !file.IsOpen(), size, keep)) {
         return keep;
     }
     if (route == "exact") {
@@ -1140,13 +1158,13 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         }
         // Unlike /slow no cap on the planned time: outlasting the client is the point, and
         // maxResponseMs still ends it.
-        return ServeSized(r, size, pattern, type, static_cast<size_t>(bytes),
+        return ServeSized(r, size, source, type, static_cast<size_t>(bytes),
                           static_cast<int>(delay));
     }
     // cut, reset, badchunk, stall: K bytes of the body, then a broken ending
     uint64_t after = 0;
     uint64_t announce = 1;
-    if (!Param(r, q, "after", 0, 0, size, true, after, keep) ||
+    if (!Param(r, q, "after", 0, 0, std::min(size, available), true, after, keep) ||
         (route == "stall" && !Param(r, q, "length", 1, 0, 1, false, announce, keep))) {
         return keep;
     }
@@ -1158,7 +1176,7 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         return false;
     }
     if (!r.head && !StreamBody(r, badChunk ? Framing::kChunked : Framing::kLength, 0, after,
-                               badChunk ? 4096 : 64 * 1024, 0, pattern, false, deadline_)) {
+                               badChunk ? 4096 : 64 * 1024, 0, source, false, deadline_)) {
         return false;
     }
     if (badChunk && !r.head) {

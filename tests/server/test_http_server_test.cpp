@@ -573,16 +573,45 @@ TEST_F(ServerTest, ResetIsSeenAsAResetAfterItsBytes) {
     }
 }
 
-TEST_F(ServerTest, BadChunkBreaksTheChunkedBodyAfterItsBytes) {
-    for (size_t after : {size_t{0}, size_t{10000}}) {
-        SCOPED_TRACE(after);
+TEST_F(ServerTest, FaultBodiesComeFromThePatternOrAFileOfTheRoot) {
+    std::string site;  // links at 0, 20 and 40 KB
+    for (size_t at : {0, 20 << 10, 40 << 10}) {
+        site.resize(at, ' ');
+        site += "<a href=\"/at-" + std::to_string(at) + ".html\">x</a>";
+    }
+    site.resize(50 << 10, ' ');
+    Write("www/site.html", site);
+    const struct {
+        const char* target;
+        long status;
+        bool complete;  // CURLE_OK
+        std::string body;
+        const char* length;
+    } kCases[] = {
+        {"/badchunk/x.html?size=20000&after=0", 200, false, "", "<none>"},
+        {"/badchunk/x.html?size=20000&after=10000", 200, false, PatternBytes(0, 10000), "<none>"},
+        {"/reset?file=site.html&after=46080", 200, false, site.substr(0, 46080), "51200"},
+        {"/badchunk?file=page.html&after=6", 200, false, "<html>", "<none>"},
+        {"/trickle?file=page.html&delay_ms=1&bytes=4", 200, true, "<html>page</html>", "17"},
+        {"/stall?file=../secret.txt&after=0", 403, true, "", nullptr},
+        {"/trickle?file=link-out.txt&delay_ms=1", 403, true, "", nullptr},
+        {"/reset?file=missing.html&after=0", 404, true, "", nullptr},
+        {"/reset?file=page.html&after=18", 400, true, "", nullptr},  // past the file's end
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.target);
         Server().ResetCounters();
-        Fetched f = Get(Url("/badchunk/x.html?size=20000&after=" + std::to_string(after)));
-        EXPECT_NE(f.code, CURLE_OK);
-        EXPECT_EQ(f.Header("Transfer-Encoding"), "chunked");
-        EXPECT_TRUE(f.body == PatternBytes(0, after)) << "body differs";
+        Fetched f = Get(Url(c.target));
+        EXPECT_EQ(f.status, c.status);
+        EXPECT_EQ(f.code == CURLE_OK, c.complete) << f.code;
+        EXPECT_EQ(f.body.find("SECRET"), std::string::npos);
+        if (c.status == 200) {
+            EXPECT_TRUE(f.body == c.body) << "body differs";
+            EXPECT_EQ(f.Header("Content-Type"), "text/html");
+            EXPECT_EQ(f.Header("Content-Length"), c.length);
+        }
         ASSERT_TRUE(Server().WaitIdle(kWaitMs));
-        EXPECT_EQ(Server().BodyBytesSent("/badchunk/x.html"), after);
+        EXPECT_EQ(Server().TotalBodyBytesSent(), f.body.size());
     }
 }
 
