@@ -36,6 +36,7 @@ constexpr uint64_t kMaxRequestBody = 1 << 20;
 constexpr uint64_t kMaxFixtureFile = uint64_t{64} << 20;
 constexpr int kMaxDelayMs = 10000;
 constexpr int kCloseDrainMs = 2000;
+constexpr uint64_t kMaxLinks = 100000;
 
 int64_t NowMs() {
     using namespace std::chrono;
@@ -574,6 +575,7 @@ class Connection {
     bool RouteMp3(Request& r, const Query& q);
     bool RouteRedirect(Request& r, const Query& q);
     bool RouteStatus(Request& r, const Query& q);
+    bool RouteLinks(Request& r, const Query& q);
 
     // Reads size-like parameters; on failure the 400 has been sent and false comes back.
     bool Param(const Request& r, const Query& q, const char* name, uint64_t fallback, uint64_t min,
@@ -1261,6 +1263,39 @@ bool Connection::RouteStatus(Request& r, const Query& q) {
     return SendText(r, status, text, r.keepAlive);
 }
 
+// Page p of the site <prefix> links to pages p*N+1 to p*N+N: every page leads to N pages that no
+// other page links to, and the names grow only with the number of pages. The site's first page
+// is page 0, whatever its name.
+bool Connection::RouteLinks(Request& r, const Query& q) {
+    bool keep = false;
+    uint64_t n = 0;
+    if (!Param(r, q, "n", 0, 0, kMaxLinks, true, n, keep)) {
+        return keep;
+    }
+    // The name as sent, still percent-encoded, so that it can go into the links unchanged.
+    std::string name = r.decodedPath == "/links" ? "" : r.path.substr(r.path.rfind('/') + 1);
+    name = name.substr(0, name.rfind('.'));
+    size_t dash = name.rfind('-');
+    uint64_t page = 0;
+    std::string prefix = name;
+    if (ParseU64(dash == std::string::npos ? name : name.substr(dash + 1), page)) {
+        prefix = dash == std::string::npos ? "" : name.substr(0, dash + 1);
+    } else {
+        prefix += name.empty() ? "" : "-";
+    }
+    if (n > 0 && page > (UINT64_MAX - n) / n) {
+        return SendText(r, 400, "Page number too large\n", r.keepAlive);
+    }
+    std::string tail = ".html?n=" + std::to_string(n);
+    std::string body = "<html><body>\n";
+    for (uint64_t i = 1; i <= n; ++i) {
+        std::string href = "/links/" + prefix + std::to_string(page * n + i) + tail;
+        body += "<a href=\"" + HtmlEscape(href) + "\">" + std::to_string(i) + "</a>\n";
+    }
+    body += "</body></html>\n";
+    return SendText(r, 200, body, r.keepAlive, {}, "text/html");
+}
+
 bool Connection::ServeControl(Request& r, const std::string& route) {
     Query q(r.query);
     std::string text;
@@ -1335,6 +1370,9 @@ bool Connection::Dispatch(Request& r) {
     }
     if (routeIs("status")) {
         return RouteStatus(r, q);
+    }
+    if (routeIs("links")) {
+        return RouteLinks(r, q);
     }
     if (p.rfind("/files/", 0) == 0) {
         return ServeFile(r, std::string_view(p).substr(7));

@@ -25,6 +25,9 @@
 //                                   the client goes away
 //   /redirect?status=301|302|303|307|308&to=<url or path>   a redirect with a small body
 //   /status?code=N[&body=<text>]    that status with that body (no body for 204 and 304)
+//   /links/<name>?n=N               an HTML page of N links to pages of the same site that no
+//                                   other page links to (/links/<site>-<number>.html?n=N, where
+//                                   <name> is <site> or <site>-<number>): an endless site
 //   /mp3/<name>?size=S[&tag=<fixture>]
 //                                   the fixture's bytes, then MPEG audio frames up to S bytes
 //   anything else                   a file of the document root by its path ("/" -> index.html)

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -352,7 +353,9 @@ TEST_F(ServerTest, BadParametersGet400AndTheConnectionLivesOn) {
         "/stall?size=10&after=1&length=2",
         "/trickle?size=10",  // no delay
         "/trickle?size=10&delay_ms=1&bytes=0",
-        "/slow?size=1000&chunk=1&delay_ms=100",  // 100 s > the cap
+        "/links/x.html",                            // no n
+        "/links/x-18446744073709551615.html?n=10",  // past the last page
+        "/slow?size=1000&chunk=1&delay_ms=100",     // 100 s > the cap
         "/slow?size=10&delay_ms=10001",
         "/endless?chunk=0",
         "/redirect?status=200&to=/x",
@@ -762,6 +765,30 @@ TEST_F(ServerTest, StatusRouteSendsThatStatusAndBody) {
         EXPECT_EQ(f.body, c.body);
     }
     EXPECT_EQ(Server().ConnectionsAccepted(), 1u);
+}
+
+TEST_F(ServerTest, LinksLeadToPagesNeverSeenBefore) {
+    auto hrefs = [&](const std::string& target) {
+        Fetched f = Get(Url(target));
+        EXPECT_EQ(f.Header("Content-Type"), "text/html");
+        EXPECT_EQ(f.Header("Content-Length"), std::to_string(f.body.size()));
+        std::vector<std::string> found;
+        const std::string a = "<a href=\"";
+        for (size_t at = f.body.find(a); at != std::string::npos; at = f.body.find(a, at)) {
+            at += a.size();
+            found.push_back(f.body.substr(at, f.body.find('"', at) - at));
+        }
+        return found;
+    };
+    std::vector<std::string> first = hrefs("/links/site.html?n=4000");
+    ASSERT_EQ(first.size(), 4000u);
+    std::set<std::string> seen(first.begin(), first.end());
+    for (const std::string& next : {first.front(), first.back()}) {
+        std::vector<std::string> links = hrefs(next);
+        ASSERT_EQ(links.size(), 4000u) << next;
+        seen.insert(links.begin(), links.end());
+    }
+    EXPECT_EQ(seen.size(), 3 * 4000u);  // no link twice, on one page or across them
 }
 
 TEST_F(ServerTest, FilesComeFromTheRootAndNowhereElse) {
