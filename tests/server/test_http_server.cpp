@@ -2,9 +2,11 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +36,7 @@ constexpr uint64_t kMaxRequestBody = 1 << 20;
 constexpr uint64_t kMaxFixtureFile = uint64_t{64} << 20;
 constexpr int kMaxDelayMs = 10000;
 constexpr int kCloseDrainMs = 2000;
+constexpr uint64_t kMaxLinks = 100000;
 
 int64_t NowMs() {
     using namespace std::chrono;
@@ -357,6 +360,38 @@ enum class Framing { kLength, kChunked, kClose };
 
 using FillFn = std::function<bool(uint64_t offset, char* dst, size_t n)>;
 
+// A regular file of the document root, open for reading; closed with the object.
+struct RootFile {
+    int fd = -1;
+    uint64_t size = 0;
+
+    RootFile() = default;
+    RootFile(const RootFile&) = delete;
+    RootFile& operator=(const RootFile&) = delete;
+    ~RootFile() {
+        if (fd >= 0) {
+            close(fd);
+        }
+    }
+    bool IsOpen() const { return fd >= 0; }
+    FillFn Fill() const {
+        return [fd = fd](uint64_t off, char* dst, size_t n) {
+            size_t got = 0;
+            while (got < n) {
+                ssize_t k = pread(fd, dst + got, n - got, static_cast<off_t>(off + got));
+                if (k < 0 && errno == EINTR) {
+                    continue;
+                }
+                if (k <= 0) {
+                    return false;  // the file shrank under us: end the connection
+                }
+                got += static_cast<size_t>(k);
+            }
+            return true;
+        };
+    }
+};
+
 }  // namespace
 
 std::string PatternBytes(uint64_t offset, size_t count) {
@@ -514,6 +549,8 @@ class Connection {
     ReadResult ReadRequest(Request& r, int& errorStatus);
     bool DiscardBody(uint64_t n);
     void CloseGracefully();
+    void ResetConnection();
+    void HoldOpen();
     bool Expired() const { return NowMs() > deadline_; }
 
     bool Dispatch(Request& r);
@@ -530,11 +567,15 @@ class Connection {
     bool ServeSized(const Request& r, uint64_t size, const FillFn& fill,
                     const std::string& contentType, size_t chunk, int delayMs);
     bool ServeFile(const Request& r, std::string_view rel);
+    // Opens a file of the root by its relative path; on failure the error status has been sent
+    // and false comes back.
+    bool OpenRootFile(const Request& r, std::string_view rel, RootFile& file, bool& keep);
 
     bool RouteGenerated(Request& r, const std::string& route, const Query& q);
     bool RouteMp3(Request& r, const Query& q);
     bool RouteRedirect(Request& r, const Query& q);
     bool RouteStatus(Request& r, const Query& q);
+    bool RouteLinks(Request& r, const Query& q);
 
     // Reads size-like parameters; on failure the 400 has been sent and false comes back.
     bool Param(const Request& r, const Query& q, const char* name, uint64_t fallback, uint64_t min,
@@ -545,6 +586,7 @@ class Connection {
     std::string in_;
     int64_t deadline_ = INT64_MAX;
     bool counting_ = true;  // off for the control routes, which must not change what they report
+    bool reset_ = false;    // the connection ends with a reset, not with a FIN
 };
 
 Connection::Wait Connection::WaitFor(short events, int timeoutMs) {
@@ -785,6 +827,35 @@ void Connection::CloseGracefully() {
     }
 }
 
+// Sends nothing and keeps the connection until the client goes away, Stop() or the end of the
+// response's time; what the client sends meanwhile is read and dropped.
+void Connection::HoldOpen() {
+    char buf[4096];
+    for (;;) {
+        int64_t left = deadline_ - NowMs();
+        if (left <= 0 ||
+            WaitFor(POLLIN, static_cast<int>(std::min<int64_t>(left, INT_MAX))) != Wait::kReady) {
+            return;
+        }
+        ssize_t k = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+        if (k == 0 || (k < 0 && errno != EAGAIN && errno != EINTR)) {
+            return;
+        }
+    }
+}
+
+// A reset discards what the client has not acknowledged yet, so it waits for that first (within
+// the usual time-outs): the client gets every byte sent, then ECONNRESET instead of an end.
+void Connection::ResetConnection() {
+    int64_t end = std::min<int64_t>(deadline_, NowMs() + s_.opt.ioTimeoutMs);
+    int unacked = 0;
+    while (ioctl(fd_, SIOCOUTQ, &unacked) == 0 && unacked > 0 && NowMs() < end && Pause(5)) {
+    }
+    linger hard = {1, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    reset_ = true;
+}
+
 bool Connection::SendHead(const Request& r, int status,
                           const std::vector<std::pair<std::string, std::string>>& headers,
                           const char* framing, bool keepAlive) {
@@ -913,53 +984,47 @@ bool Connection::ServeSized(const Request& r, uint64_t size, const FillFn& fill,
            r.keepAlive;
 }
 
-bool Connection::ServeFile(const Request& r, std::string_view rel) {
+bool Connection::OpenRootFile(const Request& r, std::string_view rel, RootFile& file, bool& keep) {
+    auto refuse = [&](int status, std::string_view text) {
+        keep = SendText(r, status, text, r.keepAlive);
+        return false;
+    };
     if (s_.rootReal.empty()) {
-        return SendText(r, 404, "No document root\n", r.keepAlive);
+        return refuse(404, "No document root\n");
     }
     switch (CheckRelativePath(rel)) {
         case PathCheck::kForbidden:
-            return SendText(r, 403, "Forbidden\n", r.keepAlive);
+            return refuse(403, "Forbidden\n");
         case PathCheck::kBad:
-            return SendText(r, 400, "Bad path\n", r.keepAlive);
+            return refuse(400, "Bad path\n");
         case PathCheck::kOk:
             break;
     }
     std::string full;
     switch (ResolveBelow(s_.rootReal, rel, full)) {
         case Resolve::kMissing:
-            return SendText(r, 404, "Not found\n", r.keepAlive);
+            return refuse(404, "Not found\n");
         case Resolve::kOutside:
-            return SendText(r, 403, "Forbidden\n", r.keepAlive);
+            return refuse(403, "Forbidden\n");
         case Resolve::kOk:
             break;
     }
-    int file = open(full.c_str(), O_RDONLY | O_CLOEXEC);
+    file.fd = open(full.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
-    if (file < 0 || fstat(file, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (file >= 0) {
-            close(file);
-        }
-        return SendText(r, 404, "Not found\n", r.keepAlive);
+    if (file.fd < 0 || fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return refuse(404, "Not found\n");
     }
-    FillFn fill = [file](uint64_t off, char* dst, size_t n) {
-        size_t got = 0;
-        while (got < n) {
-            ssize_t k = pread(file, dst + got, n - got, static_cast<off_t>(off + got));
-            if (k < 0 && errno == EINTR) {
-                continue;
-            }
-            if (k <= 0) {
-                return false;  // the file shrank under us: end the connection
-            }
-            got += static_cast<size_t>(k);
-        }
-        return true;
-    };
-    bool keep =
-        ServeSized(r, static_cast<uint64_t>(st.st_size), fill, ContentTypeFor(rel), 64 * 1024, 0);
-    close(file);
-    return keep;
+    file.size = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool Connection::ServeFile(const Request& r, std::string_view rel) {
+    RootFile file;
+    bool keep = false;
+    if (!OpenRootFile(r, rel, file, keep)) {
+        return keep;
+    }
+    return ServeSized(r, file.size, file.Fill(), ContentTypeFor(rel), 64 * 1024, 0);
 }
 
 bool Connection::Param(const Request& r, const Query& q, const char* name, uint64_t fallback,
@@ -1017,7 +1082,25 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         return false;
     }
 
-    if (!Param(r, q, "size", 0, 0, o.maxBodyBytes, true, size, keep)) {
+    // The fault routes may send a file of the root instead of the pattern, and then no more of
+    // it than the file holds.
+    RootFile file;
+    FillFn source = pattern;
+    uint64_t available = o.maxBodyBytes;
+    const bool takesFile =
+        route == "reset" || route == "badchunk" || route == "stall" || route == "trickle";
+    if (const std::string* rel = takesFile ? q.Get("file") : nullptr) {
+        if (!OpenRootFile(r, *rel, file, keep)) {
+            return keep;
+        }
+        source = file.Fill();
+        available = file.size;
+        if (name == route) {
+            type = ContentTypeFor(*rel);
+        }
+    }
+    if (!Param(r, q, "size", file.size, 0, route == "trickle" ? available : o.maxBodyBytes,
+               !file.IsOpen(), size, keep)) {
         return keep;
     }
     if (route == "exact") {
@@ -1069,16 +1152,44 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         return ServeSized(r, size, pattern, type, static_cast<size_t>(chunk),
                           static_cast<int>(delay));
     }
-    // cut
+    if (route == "trickle") {
+        uint64_t bytes = 0;
+        if (!Param(r, q, "delay_ms", 0, 0, kMaxDelayMs, true, delay, keep) ||
+            !Param(r, q, "bytes", 1, 1, kMaxChunk, false, bytes, keep)) {
+            return keep;
+        }
+        // Unlike /slow no cap on the planned time: outlasting the client is the point, and
+        // maxResponseMs still ends it.
+        return ServeSized(r, size, source, type, static_cast<size_t>(bytes),
+                          static_cast<int>(delay));
+    }
+    // cut, reset, badchunk, stall: K bytes of the body, then a broken ending
     uint64_t after = 0;
-    if (!Param(r, q, "after", 0, 0, size, true, after, keep)) {
+    uint64_t announce = 1;
+    if (!Param(r, q, "after", 0, 0, std::min(size, available), true, after, keep) ||
+        (route == "stall" && !Param(r, q, "length", 1, 0, 1, false, announce, keep))) {
         return keep;
     }
+    const bool badChunk = route == "badchunk";
     std::string length = "Content-Length: " + std::to_string(size);
-    if (!SendHead(r, 200, {{"Content-Type", type}}, length.c_str(), false) || r.head) {
+    const char* framing =
+        badChunk ? "Transfer-Encoding: chunked" : (announce ? length.c_str() : nullptr);
+    if (!SendHead(r, 200, {{"Content-Type", type}}, framing, false)) {
         return false;
     }
-    StreamBody(r, Framing::kLength, 0, after, 64 * 1024, 0, pattern, true, deadline_);
+    if (!r.head && !StreamBody(r, badChunk ? Framing::kChunked : Framing::kLength, 0, after,
+                               badChunk ? 4096 : 64 * 1024, 0, source, false, deadline_)) {
+        return false;
+    }
+    if (badChunk && !r.head) {
+        // Not a hex size: a client must give up on the body here instead of reading on.
+        static const char kBadChunk[] = "zz\r\nnot a chunk\r\n";
+        SendAll(kBadChunk, sizeof kBadChunk - 1);
+    } else if (route == "reset") {
+        ResetConnection();
+    } else if (route == "stall") {
+        HoldOpen();
+    }
     return false;
 }
 
@@ -1152,6 +1263,39 @@ bool Connection::RouteStatus(Request& r, const Query& q) {
     return SendText(r, status, text, r.keepAlive);
 }
 
+// Page p of the site <prefix> links to pages p*N+1 to p*N+N: every page leads to N pages that no
+// other page links to, and the names grow only with the number of pages. The site's first page
+// is page 0, whatever its name.
+bool Connection::RouteLinks(Request& r, const Query& q) {
+    bool keep = false;
+    uint64_t n = 0;
+    if (!Param(r, q, "n", 0, 0, kMaxLinks, true, n, keep)) {
+        return keep;
+    }
+    // The name as sent, still percent-encoded, so that it can go into the links unchanged.
+    std::string name = r.decodedPath == "/links" ? "" : r.path.substr(r.path.rfind('/') + 1);
+    name = name.substr(0, name.rfind('.'));
+    size_t dash = name.rfind('-');
+    uint64_t page = 0;
+    std::string prefix = name;
+    if (ParseU64(dash == std::string::npos ? name : name.substr(dash + 1), page)) {
+        prefix = dash == std::string::npos ? "" : name.substr(0, dash + 1);
+    } else {
+        prefix += name.empty() ? "" : "-";
+    }
+    if (n > 0 && page > (UINT64_MAX - n) / n) {
+        return SendText(r, 400, "Page number too large\n", r.keepAlive);
+    }
+    std::string tail = ".html?n=" + std::to_string(n);
+    std::string body = "<html><body>\n";
+    for (uint64_t i = 1; i <= n; ++i) {
+        std::string href = "/links/" + prefix + std::to_string(page * n + i) + tail;
+        body += "<a href=\"" + HtmlEscape(href) + "\">" + std::to_string(i) + "</a>\n";
+    }
+    body += "</body></html>\n";
+    return SendText(r, 200, body, r.keepAlive, {}, "text/html");
+}
+
 bool Connection::ServeControl(Request& r, const std::string& route) {
     Query q(r.query);
     std::string text;
@@ -1205,10 +1349,18 @@ bool Connection::Dispatch(Request& r) {
     if (p.find('\0') != std::string::npos) {
         return SendText(r, 400, "Bad path\n", r.keepAlive);
     }
-    for (const char* route : {"exact", "nolength", "chunked", "slow", "cut", "endless"}) {
+    for (const char* route : {"exact", "nolength", "chunked", "slow", "cut", "endless", "reset",
+                              "badchunk", "stall", "trickle"}) {
         if (routeIs(route)) {
             return RouteGenerated(r, route, q);
         }
+    }
+    if (routeIs("blackhole")) {
+        if (s_.opt.verbose) {
+            fprintf(stderr, "quor-test-server: %s -> no answer\n", r.requestLine.c_str());
+        }
+        HoldOpen();
+        return false;
     }
     if (routeIs("mp3")) {
         return RouteMp3(r, q);
@@ -1218,6 +1370,9 @@ bool Connection::Dispatch(Request& r) {
     }
     if (routeIs("status")) {
         return RouteStatus(r, q);
+    }
+    if (routeIs("links")) {
+        return RouteLinks(r, q);
     }
     if (p.rfind("/files/", 0) == 0) {
         return ServeFile(r, std::string_view(p).substr(7));
@@ -1299,7 +1454,9 @@ void Connection::Run() {
             break;
         }
     }
-    CloseGracefully();
+    if (!reset_) {
+        CloseGracefully();  // its FIN would end a reset body cleanly
+    }
 }
 
 }  // namespace

@@ -9,15 +9,34 @@
 //   /chunked?size=N&chunk=M         chunked transfer encoding (close-delimited for HTTP/1.0)
 //   /slow?size=N&chunk=M&delay_ms=D Content-Length N, M bytes at a time, D ms between them
 //   /cut?size=N&after=K             announces N bytes, sends K, closes
+//   /reset?size=N&after=K           announces N bytes, sends K, resets the connection (the
+//                                   client reads the K bytes, then gets ECONNRESET)
+//   /badchunk?size=N&after=K        chunked: K bytes in good chunks, then a chunk-size line that
+//                                   is not hex, closes
+//   /stall?size=N&after=K[&length=0]
+//                                   announces N bytes (length=0: no Content-Length), sends K,
+//                                   then nothing more (K=0: the head alone)
+//   /trickle?size=N&delay_ms=D[&bytes=B]
+//                                   Content-Length N, B bytes (default 1) every D ms; unlike
+//                                   /slow, never refused for taking too long
+//   /blackhole                      reads the request and never sends a byte
 //   /endless?chunk=M[&delay_ms=D][&chunked=1]
 //                                   a body without end, stopped at the endless caps or when
 //                                   the client goes away
 //   /redirect?status=301|302|303|307|308&to=<url or path>   a redirect with a small body
 //   /status?code=N[&body=<text>]    that status with that body (no body for 204 and 304)
+//   /links/<name>?n=N               an HTML page of N links to pages of the same site that no
+//                                   other page links to (/links/<site>-<number>.html?n=N, where
+//                                   <name> is <site> or <site>-<number>): an endless site
 //   /mp3/<name>?size=S[&tag=<fixture>]
 //                                   the fixture's bytes, then MPEG audio frames up to S bytes
 //   anything else                   a file of the document root by its path ("/" -> index.html)
-// Files, /exact, /slow and /mp3 answer "Range: bytes=a-b", "a-" and "-n" with 206 and
+// /stall and /blackhole hold the connection (and /trickle goes on sending) until the client goes
+// away, Stop() or Options::maxResponseMs, which bounds every response.
+// /reset, /badchunk, /stall and /trickle take file=<path in the document root>, checked as
+// /files/ checks its paths: the body is then that file's bytes instead of the pattern, size
+// defaults to the file's size, and no more than the file holds can be sent.
+// Files, /exact, /slow, /trickle and /mp3 answer "Range: bytes=a-b", "a-" and "-n" with 206 and
 // Content-Range, and with 416 when the range starts at or past the end; a malformed or
 // multi-part Range is ignored (200 with the whole body). HEAD works everywhere.
 //
@@ -36,7 +55,8 @@ namespace quor::test {
 
 struct ServerState;  // the server's internals
 
-// Byte i of every generated body (/exact, /nolength, /chunked, /slow, /cut, /endless).
+// Byte i of every generated body (/exact, /nolength, /chunked, /slow, /cut, /endless, /reset,
+// /badchunk, /stall, /trickle).
 constexpr uint8_t PatternByte(uint64_t i) {
     return static_cast<uint8_t>((i % 251 * 7 + 3) % 251);
 }

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -165,8 +166,9 @@ class Raw {
     bool Send(const std::string& s) {
         return send(fd_, s.data(), s.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(s.size());
     }
-    // Everything until the server closes (or the wait gives up: then `closed` stays false).
-    std::string ReadToClose(bool* closed = nullptr) {
+    // Everything until the server closes (or the wait gives up: then `closed` stays false);
+    // `error` gets the errno of a connection that ended in an error, 0 for a clean end.
+    std::string ReadToClose(bool* closed = nullptr, int* error = nullptr) {
         std::string out;
         bool eof = false;
         while (Wait()) {
@@ -174,6 +176,9 @@ class Raw {
             ssize_t k = recv(fd_, buf, sizeof buf, 0);
             if (k <= 0) {
                 eof = true;
+                if (error) {
+                    *error = k < 0 ? errno : 0;
+                }
                 break;
             }
             out.append(buf, static_cast<size_t>(k));
@@ -183,14 +188,16 @@ class Raw {
         }
         return out;
     }
-    // One response framed by Content-Length (or a head alone when `headOnly`).
-    std::string ReadResponse(bool headOnly = false) {
+    // One response framed by Content-Length, or its head and `body` bytes when given.
+    std::string ReadResponse(size_t body = std::string::npos) {
         for (;;) {
             size_t end = buf_.find("\r\n\r\n");
             if (end != std::string::npos) {
                 size_t need = end + 4;
                 size_t cl = buf_.find("Content-Length: ");
-                if (!headOnly && cl != std::string::npos && cl < end) {
+                if (body != std::string::npos) {
+                    need += body;
+                } else if (cl != std::string::npos && cl < end) {
                     need += std::stoul(buf_.substr(cl + 16));
                 }
                 if (buf_.size() >= need) {
@@ -209,6 +216,11 @@ class Raw {
             }
             buf_.append(tmp, static_cast<size_t>(k));
         }
+    }
+    // Nothing arrives for a short while: a look, not a proof.
+    bool Silent(int ms) {
+        pollfd p = {fd_, POLLIN, 0};
+        return buf_.empty() && poll(&p, 1, ms) == 0;
     }
     bool ClosedByPeer() {
         if (!buf_.empty()) {
@@ -334,9 +346,16 @@ TEST_F(ServerTest, BadParametersGet400AndTheConnectionLivesOn) {
         "/exact?size=99999999999999999999999",
         "/chunked?size=10&chunk=0",  // no empty chunks
         "/chunked?size=10&chunk=1048577",
-        "/cut?size=10&after=11",                 // more than announced
-        "/cut?size=10",                          // no cut point
-        "/slow?size=1000&chunk=1&delay_ms=100",  // 100 s > the cap
+        "/cut?size=10&after=11",  // more than announced
+        "/cut?size=10",           // no cut point
+        "/reset?size=10&after=11",
+        "/badchunk?size=10",
+        "/stall?size=10&after=1&length=2",
+        "/trickle?size=10",  // no delay
+        "/trickle?size=10&delay_ms=1&bytes=0",
+        "/links/x.html",                            // no n
+        "/links/x-18446744073709551615.html?n=10",  // past the last page
+        "/slow?size=1000&chunk=1&delay_ms=100",     // 100 s > the cap
         "/slow?size=10&delay_ms=10001",
         "/endless?chunk=0",
         "/redirect?status=200&to=/x",
@@ -408,7 +427,7 @@ TEST_F(ServerTest, Http10ClosesUnlessAskedToKeepAlive) {
 TEST_F(ServerTest, HeadSendsTheHeadAlone) {
     Raw raw(Server().port());
     ASSERT_TRUE(raw.Send("HEAD /exact/h.bin?size=100 HTTP/1.1\r\nHost: x\r\n\r\n"));
-    std::string head = raw.ReadResponse(true);
+    std::string head = raw.ReadResponse(0);
     EXPECT_NE(head.find("\r\nContent-Length: 100\r\n"), std::string::npos) << head;
     // Were a body sent after the head, it would come before this response.
     ASSERT_TRUE(raw.Send("GET /exact/g.bin?size=3 HTTP/1.1\r\nHost: x\r\n\r\n"));
@@ -525,6 +544,80 @@ TEST_F(ServerTest, CutBodyIsAnErrorForTheClient) {
     }
 }
 
+TEST_F(ServerTest, ResetIsSeenAsAResetAfterItsBytes) {
+    const struct {
+        const char* route;
+        size_t size;
+        size_t after;
+        int error;  // of the read that ends the connection
+    } kCases[] = {
+        {"/reset/x.mp3", 1000, 0, ECONNRESET},
+        {"/reset/x.mp3", 1000, 999, ECONNRESET},
+        {"/reset/x.mp3", 5000000, 4000000, ECONNRESET},  // more than the socket buffers hold
+        {"/cut/x.mp3", 1000, 999, 0},
+    };
+    for (const auto& c : kCases) {
+        std::string target = std::string(c.route) + "?size=" + std::to_string(c.size) +
+                             "&after=" + std::to_string(c.after);
+        SCOPED_TRACE(target);
+        Server().ResetCounters();
+        Raw raw(Server().port());
+        ASSERT_TRUE(raw.Send("GET " + target + " HTTP/1.1\r\n\r\n"));
+        bool closed = false;
+        int error = -1;
+        std::string r = raw.ReadToClose(&closed, &error);
+        EXPECT_TRUE(closed);
+        EXPECT_EQ(error, c.error);
+        EXPECT_NE(r.find("\r\nContent-Length: " + std::to_string(c.size) + "\r\n"),
+                  std::string::npos);
+        EXPECT_TRUE(BodyOf(r) == PatternBytes(0, c.after)) << "body differs";
+        ASSERT_TRUE(Server().WaitIdle(kWaitMs));
+        EXPECT_EQ(Server().BodyBytesSent(c.route), c.after);
+    }
+}
+
+TEST_F(ServerTest, FaultBodiesComeFromThePatternOrAFileOfTheRoot) {
+    std::string site;  // links at 0, 20 and 40 KB
+    for (size_t at : {0, 20 << 10, 40 << 10}) {
+        site.resize(at, ' ');
+        site += "<a href=\"/at-" + std::to_string(at) + ".html\">x</a>";
+    }
+    site.resize(50 << 10, ' ');
+    Write("www/site.html", site);
+    const struct {
+        const char* target;
+        long status;
+        bool complete;  // CURLE_OK
+        std::string body;
+        const char* length;
+    } kCases[] = {
+        {"/badchunk/x.html?size=20000&after=0", 200, false, "", "<none>"},
+        {"/badchunk/x.html?size=20000&after=10000", 200, false, PatternBytes(0, 10000), "<none>"},
+        {"/reset?file=site.html&after=46080", 200, false, site.substr(0, 46080), "51200"},
+        {"/badchunk?file=page.html&after=6", 200, false, "<html>", "<none>"},
+        {"/trickle?file=page.html&delay_ms=1&bytes=4", 200, true, "<html>page</html>", "17"},
+        {"/stall?file=../secret.txt&after=0", 403, true, "", nullptr},
+        {"/trickle?file=link-out.txt&delay_ms=1", 403, true, "", nullptr},
+        {"/reset?file=missing.html&after=0", 404, true, "", nullptr},
+        {"/reset?file=page.html&after=18", 400, true, "", nullptr},  // past the file's end
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.target);
+        Server().ResetCounters();
+        Fetched f = Get(Url(c.target));
+        EXPECT_EQ(f.status, c.status);
+        EXPECT_EQ(f.code == CURLE_OK, c.complete) << f.code;
+        EXPECT_EQ(f.body.find("SECRET"), std::string::npos);
+        if (c.status == 200) {
+            EXPECT_TRUE(f.body == c.body) << "body differs";
+            EXPECT_EQ(f.Header("Content-Type"), "text/html");
+            EXPECT_EQ(f.Header("Content-Length"), c.length);
+        }
+        ASSERT_TRUE(Server().WaitIdle(kWaitMs));
+        EXPECT_EQ(Server().TotalBodyBytesSent(), f.body.size());
+    }
+}
+
 TEST_F(ServerTest, SlowBodyArrivesWhole) {
     Fetched f = Get(Url("/slow/big.mp3?size=1000&chunk=300&delay_ms=5"));
     EXPECT_EQ(f.code, CURLE_OK);
@@ -550,6 +643,43 @@ TEST_F(ServerTest, StopEndsASlowBodyUnderWay) {
     EXPECT_GE(f.body.size(), 10u);
     EXPECT_LT(f.body.size(), 100u);
     EXPECT_TRUE(f.body == PatternBytes(0, f.body.size()));
+}
+
+TEST_F(ServerTest, StallBlackholeAndTrickleHoldOnUntilStop) {
+    Raw stall(Server().port());
+    Raw bare(Server().port());
+    Raw hole(Server().port());
+    Raw trickle(Server().port());
+    ASSERT_TRUE(stall.Send("GET /stall/a.html?size=1000&after=300 HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(bare.Send("GET /stall?size=1000&after=0&length=0 HTTP/1.1\r\n\r\n"));
+    ASSERT_TRUE(hole.Send("GET /blackhole/b.html HTTP/1.1\r\n\r\n"));
+    // 1000 s of body: more than slowCapMs allows a /slow one.
+    ASSERT_TRUE(
+        trickle.Send("GET /trickle/c.mp3?size=200000&delay_ms=10&bytes=2 HTTP/1.1\r\n\r\n"));
+
+    std::string r = stall.ReadResponse(300);
+    EXPECT_NE(r.find("\r\nContent-Length: 1000\r\n"), std::string::npos) << r.substr(0, 300);
+    EXPECT_TRUE(BodyOf(r) == PatternBytes(0, 300)) << "body differs";
+    r = bare.ReadResponse(0);
+    EXPECT_EQ(r.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << r;
+    EXPECT_EQ(r.find("Content-Length"), std::string::npos) << r;
+    EXPECT_EQ(BodyOf(r), "");
+    r = trickle.ReadResponse(4);
+    EXPECT_NE(r.find("\r\nContent-Length: 200000\r\n"), std::string::npos) << r.substr(0, 300);
+    EXPECT_TRUE(BodyOf(r) == PatternBytes(0, BodyOf(r).size())) << "body differs";
+    for (Raw* held : {&stall, &bare, &hole}) {
+        EXPECT_TRUE(held->Silent(100));
+    }
+    EXPECT_EQ(Server().BodyBytesSent("/stall/a.html"), 300u);
+
+    Server().Stop();
+    for (Raw* raw : {&stall, &bare, &hole, &trickle}) {
+        bool closed = false;
+        std::string rest = raw->ReadToClose(&closed);
+        EXPECT_TRUE(closed);
+        EXPECT_TRUE(raw == &trickle || rest.empty()) << rest.substr(0, 300);
+    }
+    EXPECT_LT(Server().BodyBytesSent("/trickle/c.mp3"), 200000u);
 }
 
 TEST_F(ServerTest, EndlessBodyStopsWhenTheClientGoesAway) {
@@ -635,6 +765,30 @@ TEST_F(ServerTest, StatusRouteSendsThatStatusAndBody) {
         EXPECT_EQ(f.body, c.body);
     }
     EXPECT_EQ(Server().ConnectionsAccepted(), 1u);
+}
+
+TEST_F(ServerTest, LinksLeadToPagesNeverSeenBefore) {
+    auto hrefs = [&](const std::string& target) {
+        Fetched f = Get(Url(target));
+        EXPECT_EQ(f.Header("Content-Type"), "text/html");
+        EXPECT_EQ(f.Header("Content-Length"), std::to_string(f.body.size()));
+        std::vector<std::string> found;
+        const std::string a = "<a href=\"";
+        for (size_t at = f.body.find(a); at != std::string::npos; at = f.body.find(a, at)) {
+            at += a.size();
+            found.push_back(f.body.substr(at, f.body.find('"', at) - at));
+        }
+        return found;
+    };
+    std::vector<std::string> first = hrefs("/links/site.html?n=4000");
+    ASSERT_EQ(first.size(), 4000u);
+    std::set<std::string> seen(first.begin(), first.end());
+    for (const std::string& next : {first.front(), first.back()}) {
+        std::vector<std::string> links = hrefs(next);
+        ASSERT_EQ(links.size(), 4000u) << next;
+        seen.insert(links.begin(), links.end());
+    }
+    EXPECT_EQ(seen.size(), 3 * 4000u);  // no link twice, on one page or across them
 }
 
 TEST_F(ServerTest, FilesComeFromTheRootAndNowhereElse) {
