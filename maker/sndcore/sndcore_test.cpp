@@ -138,4 +138,20 @@ TEST(SndcoreFreeSpace, SimulatedFreeBytesDecide) {
     AL_TestSetFreeBytes(-1);
 }
 
+// The file system of the destination's own folder (or the nearest that exists) is asked, with
+// the whole 64-bit size.
+TEST_F(SndcoreFiles, FreeSpaceOfAPath) {
+    const uint64_t free = fs::space(m_dir).available;
+    ASSERT_GT(free, 2u);
+    for (const char* name : {"song.mp3", "new/deeper/song.mp3"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(AL_CheckFreeSpaceOfPath(free / 2, PathOf(name).c_str()), 0);
+        EXPECT_EQ(AL_CheckFreeSpaceOfPath(free + (uint64_t{1} << 40), PathOf(name).c_str()), 0);
+    }
+    EXPECT_EQ(AL_CheckFreeSpaceOfPath(1, ""), 0);
+    AL_TestSetFreeBytes(int64_t{5} << 30);
+    EXPECT_NE(AL_CheckFreeSpaceOfPath(uint64_t{5} << 30, PathOf("a.mp3").c_str()), 0);
+    EXPECT_EQ(AL_CheckFreeSpaceOfPath((uint64_t{5} << 30) + 1, PathOf("a.mp3").c_str()), 0);
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -44,6 +45,13 @@ class RecordingView : public SearchView {
         entries.push_back(entry);
     }
     void EndSearch(const char* searchLabel) override { Add("end " + std::string(searchLabel)); }
+    void ListLimitReached(SearchList list, uint32_t limit) override {
+        Add(std::string(list == SearchList::kCrawl ? "full crawl " : "full found ") +
+            std::to_string(limit) + " at " + std::to_string(CrawlEntryCount()));
+        if (onFull) {
+            onFull();
+        }
+    }
 
     std::vector<std::string> Of(const std::string& kind) const {
         std::vector<std::string> out;
@@ -58,6 +66,7 @@ class RecordingView : public SearchView {
     std::vector<std::string> events;
     std::vector<FoundFileEntry*> entries;
     std::function<void()> onStatus;
+    std::function<void()> onFull;
 
   private:
     void Add(std::string event) {
@@ -368,6 +377,52 @@ TEST_F(Crawl, StopDuringASlowPage) {
               (std::vector<std::string>{"Analysing page 1 from 1 at level 0\n" + url}));
     EXPECT_EQ(view.events.back(), "end &Search");
     EXPECT_LT(server.BodyBytesSent(path), 200000u);
+}
+
+// A page that breaks off is scanned for what arrived: links at 0, 20 and 40 KB of a page cut
+// at 45 KB all count, however it ends.
+TEST_F(Crawl, BrokenPagesKeepTheLinksThatArrived) {
+    const fs::path root = fs::temp_directory_path() / ("quor-broken-" + std::to_string(getpid()));
+    fs::create_directories(root);
+    std::string page;
+    for (int i = 0; i < 3; ++i) {
+        page.resize(size_t(i) * 20480, ' ');
+        page += "<a href=\"/song" + std::to_string(i) + ".mp3\">song</a>";
+        std::ofstream(root / ("song" + std::to_string(i) + ".mp3")) << std::string(2000, 'x');
+    }
+    page.resize(65536, ' ');
+    std::ofstream(root / "page.html") << page;
+    TestHttpServer::Options options;
+    options.root = root.string();
+    TestHttpServer server(options);
+    ASSERT_TRUE(server.Start());
+    g_nMaxLevel = 0;
+    for (const char* route : {"/reset", "/cut", "/badchunk"}) {
+        SCOPED_TRACE(route);
+        FreeFoundFiles();
+        RecordingView view;
+        Search(view, server.Url(std::string(route) + "/page.html?file=page.html&after=46080"));
+        EXPECT_EQ(view.Of("line"),
+                  (std::vector<std::string>{"0: [2KB] song0.mp3", "1: [2KB] song1.mp3",
+                                            "2: [2KB] song2.mp3"}));
+    }
+    server.Stop();
+    fs::remove_all(root);
+}
+
+// A site of endless new links fills the crawl list to its limit and no further; the view is
+// told once, and here stops the search.
+TEST_F(Crawl, EndlessLinksStopAtTheListsLimit) {
+    TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    g_nMaxLevel = 2;
+    RecordingView view;
+    view.onFull = [] { g_bStopSearch = 1; };
+    Search(view, server.Url("/links/endless.html?n=4000"));
+    const std::vector<std::string> full = view.Of("full");
+    ASSERT_EQ(full.size(), 1u);
+    EXPECT_EQ(full[0], "crawl 100000 at 100000");
+    EXPECT_EQ(view.events.back(), "end &Search");
 }
 
 // The start page's failure is reported (the machine is online) and stops the search.

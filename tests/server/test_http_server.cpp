@@ -1087,8 +1087,8 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
     RootFile file;
     FillFn source = pattern;
     uint64_t available = o.maxBodyBytes;
-    const bool takesFile =
-        route == "reset" || route == "badchunk" || route == "stall" || route == "trickle";
+    const bool takesFile = route == "cut" || route == "reset" || route == "badchunk" ||
+                           route == "stall" || route == "trickle";
     if (const std::string* rel = takesFile ? q.Get("file") : nullptr) {
         if (!OpenRootFile(r, *rel, file, keep)) {
             return keep;

@@ -33,7 +33,7 @@
 //   anything else                   a file of the document root by its path ("/" -> index.html)
 // /stall and /blackhole hold the connection (and /trickle goes on sending) until the client goes
 // away, Stop() or Options::maxResponseMs, which bounds every response.
-// /reset, /badchunk, /stall and /trickle take file=<path in the document root>, checked as
+// /cut, /reset, /badchunk, /stall and /trickle take file=<path in the document root>, checked as
 // /files/ checks its paths: the body is then that file's bytes instead of the pattern, size
 // defaults to the file's size, and no more than the file holds can be sent.
 // Files, /exact, /slow, /trickle and /mp3 answer "Range: bytes=a-b", "a-" and "-n" with 206 and

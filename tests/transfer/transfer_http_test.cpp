@@ -310,6 +310,86 @@ TEST_F(Transfer, PageBodiesOfEveryShape) {
     EXPECT_LE(sent, uint64_t{32} << 20);
 }
 
+// However the body breaks off, what arrived before is the page: here 45 KiB of a page without
+// zero bytes, far past the first chunk.
+TEST_F(Transfer, PageThatBreaksOffKeepsWhatCame) {
+    const std::string page = PageFixture();
+    const std::string from = "?file=" + kPageFixture + "&after=46080";
+    for (const char* route : {"/reset", "/cut", "/badchunk"}) {
+        SCOPED_TRACE(route);
+        CString text;
+        std::atomic<int32_t> stop{0};
+        EXPECT_EQ(FetchPage(Url(Path(route, "broken.html") + from).c_str(), &text, &stop, 0), 1);
+        const std::string got(text, text.GetLength());
+        EXPECT_EQ(got.size(), 46080u);
+        EXPECT_TRUE(got == page.substr(0, got.size()));
+    }
+}
+
+// A Stop ends whatever the transfer waits for, well before any time-out: a server that never
+// answers, one that sends its head and then nothing, one that stalls or trickles in the body;
+// for a page, a download and a tag read alike.
+TEST_F(Transfer, StopEndsAWaitAtOnce) {
+    TempFolder folder;
+    const std::string kept = folder.File("kept.bin");
+    enum class What { kPage, kDownload, kTag };
+    const struct {
+        const char* name;
+        What what;
+        std::string target;
+    } cases[] = {
+        {"page, no answer", What::kPage, Path("/blackhole", "page.html")},
+        {"page, head only", What::kPage, Path("/stall", "head.html") + "?size=100000&after=0"},
+        {"page, stalled body", What::kPage,
+         Path("/stall", "body.html") + "?size=100000&after=1000"},
+        {"page, trickle", What::kPage, Path("/trickle", "t.html") + "?size=100000&delay_ms=500"},
+        {"download, stalled body", What::kDownload,
+         Path("/stall", "d.bin") + "?size=100000&after=1000"},
+        {"tag, no answer", What::kTag, Path("/blackhole", "song.mp3")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.target.substr(0, c.target.find('?'));
+        std::atomic<int32_t> stop{0};
+        std::atomic<bool> running{true};
+        std::chrono::steady_clock::time_point stoppedAt;
+        std::thread stopper([&] {
+            for (int i = 0; i < 500 && running && server_->RequestsFor(path).empty(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // well into the wait
+            stoppedAt = std::chrono::steady_clock::now();
+            stop = 1;
+        });
+        ScriptedMessageBox boxes;
+        WriteFileBytes(kept, "the user's own");
+        int result = -1;
+        DownloadOutcome outcome;
+        if (c.what == What::kPage) {
+            CString text;
+            result = FetchPage(Url(c.target).c_str(), &text, &stop, 0);
+        } else if (c.what == What::kDownload) {
+            RecordingWindow window;
+            result = RunDownload(Url(c.target).c_str(), kept.c_str(), nullptr, 0, window, &outcome,
+                                 &stop);
+            EXPECT_EQ(outcome.end, DownloadEnd::kCancelled);
+            EXPECT_EQ(ReadFileBytes(kept), "the user's own");
+        } else {
+            CString title, artist;
+            uint32_t seconds = 0;
+            result = static_cast<int>(
+                ReadAudioFileInfo(Url(c.target).c_str(), title, artist, &seconds, &stop));
+        }
+        const auto returnedAt = std::chrono::steady_clock::now();
+        running = false;
+        stopper.join();
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(boxes.Boxes().empty()) << "a Stop is nothing to tell";
+        // Generous against the hand-over, far below the 30 s a silent server would take.
+        EXPECT_LT(returnedAt - stoppedAt, std::chrono::seconds(10));
+    }
+}
+
 TEST_F(Transfer, PageStopSetBeforeFirstRead) {
     CString text("old text");
     std::atomic<int32_t> stop{1};
@@ -372,6 +452,7 @@ struct DownloadRun {
     int result = 0;
     CallbackLog callback;
     RecordingWindow window;
+    DownloadOutcome outcome;
 };
 
 DownloadRun Download(const std::string& url, const std::string& path, bool withCallback,
@@ -384,7 +465,7 @@ DownloadRun Download(const std::string& url, const std::string& path, bool withC
         run.window.cancelAt = cancelAt;
     }
     run.result = RunDownload(url.c_str(), path.c_str(), withCallback ? RecordingCallback : nullptr,
-                             4711, run.window);
+                             4711, run.window, &run.outcome);
     CurrentCallbackLog() = nullptr;
     return run;
 }
@@ -499,14 +580,17 @@ TEST_F(Transfer, DownloadFailures) {
         bool withCallback;
         int cancelAt;
         File file;
-        const char* kinds;  // window events; empty: not checked
+        const char* kinds;     // window events; empty: not checked
+        int64_t written = -1;  // the bytes the outcome counts; -1: not checked
     };
     const std::string size = "?size=100000";
     const Case cases[] = {
         {"cut off, window", Path("/cut", "w") + "?size=100000&after=40000", -1, -1, false, false,
-         -1, File::kDeleted, ""},
+         -1, File::kDeleted, "", 40000},
         {"cut off, callback", Path("/cut", "c") + "?size=100000&after=40000", -1, -1, false, true,
-         -1, File::kDeleted, "c"},
+         -1, File::kDeleted, "c", 40000},
+        {"reset, window", Path("/reset", "w") + "?size=100000&after=40000", -1, -1, false, false,
+         -1, File::kDeleted, "", 40000},
         {"no room for total and margin", Path("/exact", "full") + size, 100000 + 1048575, -1, false,
          false, -1, File::kNone, "oc"},
         {"folder missing", Path("/exact", "nofolder") + size, -1, -1, true, false, -1, File::kNone,
@@ -527,41 +611,81 @@ TEST_F(Transfer, DownloadFailures) {
         {"302, window", Path("/redirect", "302w") + "?status=302&to=" + Path("/exact", "t") + size,
          -1, -1, false, false, -1, File::kNone, "oc"},
     };
+    // Each also over a file of the user's, which every failure leaves as it was.
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        AL_TestSetFreeBytes(c.freeBytes);
-        AL_TestSetWriteLimit(c.writeLimit);
-        const std::string file = c.inMissingFolder
-                                     ? folder.File("missing/file.bin")
-                                     : folder.File("failed-" + std::to_string(&c - cases) + ".bin");
-        const DownloadRun run = Download(Url(c.target), file, c.withCallback, c.cancelAt);
-        AL_TestSetFreeBytes(-1);
-        AL_TestSetWriteLimit(-1);
-        EXPECT_EQ(run.result, 0);
-        const std::string kinds = run.window.Kinds();
-        EXPECT_EQ(kinds.back(), 'c');
-        EXPECT_EQ(std::count(kinds.begin(), kinds.end(), 'c'), 1);
-        if (*c.kinds != '\0') {
-            EXPECT_EQ(kinds, c.kinds);
-        }
-        switch (c.file) {
-            case File::kNone:
-            case File::kDeleted:
-                EXPECT_FALSE(FileExists(file));
-                break;
-            case File::kPartial: {
-                // What was reported written is what the file holds.
-                const int32_t done = c.withCallback
-                                         ? run.callback.calls.back().done
-                                         : run.window.events[run.window.events.size() - 2].done;
-                EXPECT_GT(done, 0);
-                EXPECT_LT(done, 100000);
-                EXPECT_TRUE(ReadFileBytes(file) == Pattern(static_cast<size_t>(done)));
-                break;
+        for (bool existing : {false, true}) {
+            if (existing && c.inMissingFolder) {
+                continue;
             }
+            SCOPED_TRACE(std::string(c.name) + (existing ? ", over a file" : ""));
+            const std::string file =
+                c.inMissingFolder ? folder.File("missing/file.bin")
+                                  : folder.File("failed-" + std::to_string(&c - cases) + ".bin");
+            if (existing) {
+                WriteFileBytes(file, "the user's own");
+            }
+            AL_TestSetFreeBytes(c.freeBytes);
+            AL_TestSetWriteLimit(c.writeLimit);
+            const DownloadRun run = Download(Url(c.target), file, c.withCallback, c.cancelAt);
+            AL_TestSetFreeBytes(-1);
+            AL_TestSetWriteLimit(-1);
+            EXPECT_EQ(run.result, 0);
+            const std::string kinds = run.window.Kinds();
+            EXPECT_EQ(kinds.back(), 'c');
+            EXPECT_EQ(std::count(kinds.begin(), kinds.end(), 'c'), 1);
+            if (*c.kinds != '\0') {
+                EXPECT_EQ(kinds, c.kinds);
+            }
+            if (c.written >= 0) {
+                EXPECT_EQ(run.outcome.written, c.written);
+            }
+            if (existing) {
+                EXPECT_EQ(ReadFileBytes(file), "the user's own");
+                FileRemove(file);
+                continue;
+            }
+            switch (c.file) {
+                case File::kNone:
+                case File::kDeleted:
+                    EXPECT_FALSE(FileExists(file));
+                    break;
+                case File::kPartial: {
+                    // What was reported written is what the file holds.
+                    const int32_t done = c.withCallback
+                                             ? run.callback.calls.back().done
+                                             : run.window.events[run.window.events.size() - 2].done;
+                    EXPECT_GT(done, 0);
+                    EXPECT_LT(done, 100000);
+                    EXPECT_TRUE(ReadFileBytes(file) == Pattern(static_cast<size_t>(done)));
+                    FileRemove(file);
+                    break;
+                }
+            }
+            EXPECT_EQ(g_bStopSearch.load(), 0);
         }
-        EXPECT_EQ(g_bStopSearch.load(), 0);
     }
+    EXPECT_TRUE(FolderIsEmpty(folder.File(""))) << "no copy is left behind";
+}
+
+// A folder or a device is no destination: refused before anything is fetched, as a file that
+// cannot be made.
+TEST_F(Transfer, DownloadRefusesFoldersAndDevices) {
+    TempFolder folder;
+#ifdef _WIN32
+    const std::string device = "NUL";
+#else
+    const std::string device = "/dev/null";
+#endif
+    for (const std::string& path : {folder.File(""), device}) {
+        SCOPED_TRACE(path);
+        const std::string target = Path("/exact", "refused") + "?size=1000";
+        const DownloadRun run = Download(Url(target), path, false);
+        EXPECT_EQ(run.result, 0);
+        EXPECT_EQ(run.outcome.end, DownloadEnd::kCannotCreate);
+        EXPECT_TRUE(run.window.events.empty());
+        EXPECT_EQ(server_->Requests(target.substr(0, target.find('?'))), 0u);
+    }
+    EXPECT_TRUE(FolderIsEmpty(folder.File("")));
 }
 
 // Room for exactly the total and the margin is enough.

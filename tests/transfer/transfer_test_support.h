@@ -169,6 +169,16 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
+inline void FileRemove(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+}
+
+inline bool FolderIsEmpty(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_empty(path, ignored);
+}
+
 inline bool FileExists(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(path, ignored);

@@ -25,6 +25,8 @@ namespace afx::inet {
 namespace {
 
 constexpr long kReceiveBufferBytes = 65536;
+// A page is at most 128 KiB: it is never paused.
+constexpr size_t kLeastHeldAhead = 262144;
 
 using Clock = std::chrono::steady_clock;
 
@@ -297,8 +299,11 @@ bool CurlTransfer::Start(uint32_t& errorOut) {
 size_t CurlTransfer::Write(const char* data, size_t n) {
     size_t toReader = std::min(n, directRoom_ - directFilled_);
     size_t rest = n - toReader;
-    // Hold no more than the read buffer ahead of the reader; curl keeps the chunk meanwhile.
-    if (rest > 0 && PendingSize() > 0 && PendingSize() + rest > capacity_) {
+    // Hold no more than the read buffer (or kLeastHeldAhead) ahead of the reader; curl keeps
+    // the chunk meanwhile. Not less: what curl keeps while paused is lost when the transfer
+    // then fails (a bad chunk further on), and a page must keep all that arrived.
+    if (rest > 0 && PendingSize() > 0 &&
+        PendingSize() + rest > std::max<size_t>(capacity_, kLeastHeldAhead)) {
         paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }
