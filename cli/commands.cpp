@@ -101,6 +101,17 @@ class TerminalSearchView : public SearchView {
         Draw();
     }
     void EndSearch(const char*) override { Clear(); }
+    void ListLimitReached(SearchList list, uint32_t limit) override {
+        Clear();
+        std::fprintf(stderr,
+                     list == SearchList::kCrawl
+                         ? "quor-inet: %u pages are waiting to be searched, the most there may "
+                           "be; further links are passed over\n"
+                         : "quor-inet: %u files found, the most the list holds; further files "
+                           "are passed over\n",
+                     limit);
+        Draw();
+    }
 
   private:
     void Draw() {
