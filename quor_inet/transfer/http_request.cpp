@@ -25,6 +25,27 @@ enum class AttemptEnd { kSent, kFailed, kStopped };
 AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnection*& connectionOut,
                    CHttpFile*& requestOut, char (&errorText)[kRequestErrorTextSize]) {
     errorText[0] = '\0';
+    // Whatever leaves this attempt but a sent request (a failed allocation among it) takes the
+    // attempt's objects with it.
+    struct Unsent {
+        CHttpConnection*& connection;
+        CHttpFile*& request;
+        bool sent = false;
+        ~Unsent() {
+            if (!sent) {
+                Drop();
+            }
+        }
+        void Drop() {
+            delete request;
+            request = nullptr;
+            if (connection != nullptr) {
+                connection->Close();
+                delete connection;
+                connection = nullptr;
+            }
+        }
+    } unsent{connectionOut, requestOut};
     connectionOut = session.GetHttpConnection(target.server, target.port, nullptr, nullptr);
     if (connectionOut == nullptr) {
         return AttemptEnd::kFailed;
@@ -32,24 +53,16 @@ AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnect
     requestOut = connectionOut->OpenRequest(CHttpConnection::HTTP_VERB_GET, target.object, nullptr,
                                             1, nullptr, nullptr, kHttpRequestFlags);
     if (requestOut == nullptr) {
-        delete connectionOut;
-        connectionOut = nullptr;
         return AttemptEnd::kFailed;
     }
-    auto dropBoth = [&] {
-        delete requestOut;
-        requestOut = nullptr;
-        connectionOut->Close();
-        delete connectionOut;
-        connectionOut = nullptr;
-    };
     try {
         if (requestOut->SendRequest(nullptr, 0, nullptr, 0)) {
+            unsent.sent = true;
             return AttemptEnd::kSent;
         }
-        dropBoth();  // not sent, nothing raised: a failure without a description
+        unsent.Drop();  // not sent, nothing raised: a failure without a description
     } catch (CInternetException* e) {
-        dropBoth();
+        unsent.Drop();
         const bool stopped = e->m_dwError == ERROR_INTERNET_OPERATION_CANCELLED;
         e->GetErrorMessage(errorText, kRequestErrorTextSize);
         e->Delete();
@@ -58,7 +71,7 @@ AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnect
         }
     } catch (CFileException* e) {
         e->ReportError(MB_OK);
-        dropBoth();
+        unsent.Drop();
         e->Delete();
     }
     return AttemptEnd::kFailed;
