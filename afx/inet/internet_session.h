@@ -183,9 +183,10 @@ class CInternetFile : public CStdioFile {
     // The bytes that can be read at once: waits until at least one is there or the body ends.
     uint32_t GetLength() const override;
 
-    // The size of the read buffer: how far the transfer may run ahead of the reader, and the
-    // block size of a file from OpenURL. 0 restores the default (16 KiB). False for more
-    // than 16 MiB.
+    // The size of the read buffer: how far the transfer may run ahead of the reader (natively
+    // never less than 256 KiB, so that a page is never held back: what libcurl keeps of a
+    // held-back transfer is lost when the transfer then fails), and the block size of a file
+    // from OpenURL. 0 restores the default (16 KiB). False for more than 16 MiB.
     bool SetReadBufferSize(unsigned size);
     unsigned GetReadBufferSize() const;
 
