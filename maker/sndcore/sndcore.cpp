@@ -91,6 +91,7 @@ int AL_lwrite(int handle, const void* buffer, uint32_t count) {
                 if (room > 0 && SndWrite(handle, buffer, room)) {
                     g_writtenToLastFile += room;
                 }
+                SndSetDiskFullError();
                 return 0;
             }
         }

@@ -60,6 +60,10 @@ bool SndWrite(int handle, const void* buffer, uint32_t count) {
     return true;
 }
 
+void SndSetDiskFullError() {
+    errno = ENOSPC;
+}
+
 bool SndReadVariable(const char* name, std::string& valueOut) {
     const char* value = std::getenv(name);
     if (value == nullptr) {

@@ -13,6 +13,8 @@ bool SndFreeBytesOfPath(const char* path, uint64_t& freeBytesOut);
 int SndCreate(const char* path);
 // True when every byte was written.
 bool SndWrite(int handle, const void* buffer, uint32_t count);
+// The system's own error of a full disk, for the write-limit hook.
+void SndSetDiskFullError();
 
 // The process environment as programs started later inherit it; null value removes.
 bool SndReadVariable(const char* name, std::string& valueOut);

@@ -58,6 +58,10 @@ bool SndWrite(int handle, const void* buffer, uint32_t count) {
     return written != UINT(HFILE_ERROR) && written == count;
 }
 
+void SndSetDiskFullError() {
+    SetLastError(ERROR_DISK_FULL);
+}
+
 bool SndReadVariable(const char* name, std::string& valueOut) {
     char buffer[64];
     DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);

@@ -25,6 +25,7 @@ namespace {
 CrawlEntry* g_pLastCrawl = nullptr;
 uint32_t g_nCrawlCount = 0;
 bool g_bCrawlLimitTold = false;
+PageAnswer g_startPageAnswer;
 // Every queued address by its case-blind text, so a duplicate is found without a walk.
 std::unordered_map<std::string, CrawlEntry*> g_crawlIndex;
 
@@ -94,7 +95,12 @@ void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_
     view.Status(status);
 
     CString text;
-    if (!FetchPage(entry.strUrl, &text, &g_bStopSearch, first ? 0 : 1)) {
+    PageAnswer answer;
+    const int fetched = FetchPage(entry.strUrl, &text, &g_bStopSearch, first ? 0 : 1, &answer);
+    if (first) {
+        g_startPageAnswer = answer;
+    }
+    if (!fetched) {
         return;
     }
     pageRefs.RemoveAll();
@@ -217,8 +223,13 @@ void Walk(const char* start, const ViewCalls& view) {
 
 }  // namespace
 
+PageAnswer StartPageAnswer() {
+    return g_startPageAnswer;
+}
+
 unsigned CrawlThreadProc(void* startUrl) {
     const ViewCalls view;
+    g_startPageAnswer = PageAnswer{};
     // However the walk ends, the end steps follow: a dialog whose worker vanished without them
     // would stay searching, and could never be closed.
     try {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "afx/cstring.h"
+#include "quor_inet/transfer/page_fetch.h"
 
 // One address to visit. The crawl list is a queue: appended at the tail, walked from the head.
 struct CrawlEntry {
@@ -34,6 +35,10 @@ uint32_t CrawlEntryCount();
 
 // Destroys every entry; the list is empty afterwards. The worker does it at its end.
 void FreeCrawlList();
+
+// What the server answered for the start page of the latest search (nothing: no answer). Read
+// once the worker has ended.
+PageAnswer StartPageAnswer();
 
 // The worker's thread procedure. startUrl points to the characters of the normalized start
 // address, unchanged until the worker ends. Ends by emptying the status line (unless stopped),

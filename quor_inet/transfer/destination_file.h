@@ -4,10 +4,13 @@
 
 #include <string>
 
+#include "quor_inet/transfer/download.h"
+
 enum class DestinationKind {
     kMissing,      // nothing there yet (or the folder is missing: the creation will tell)
     kRegularFile,  // a file that the finished copy replaces
-    kOther,        // a folder, a device, a pipe...: never written to
+    kFolder,       // never written to
+    kOther,        // a device, a pipe...: never written to
 };
 
 DestinationKind KindOfDestination(const char* path);
@@ -21,3 +24,6 @@ bool MakeFileBeside(const std::string& path, std::string& madeOut);
 bool PutFileInPlace(const std::string& from, const std::string& to);
 
 void RemoveFile(const std::string& path);
+
+// Why the latest file call of this thread failed (the system's own error, as a kind).
+FileTrouble LastFileTrouble();

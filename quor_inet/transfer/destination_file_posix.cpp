@@ -20,6 +20,9 @@ DestinationKind KindOfDestination(const char* path) {
     if (stat(path, &info) != 0) {
         return DestinationKind::kMissing;
     }
+    if (S_ISDIR(info.st_mode)) {
+        return DestinationKind::kFolder;
+    }
     return S_ISREG(info.st_mode) ? DestinationKind::kRegularFile : DestinationKind::kOther;
 }
 
@@ -49,4 +52,24 @@ bool PutFileInPlace(const std::string& from, const std::string& to) {
 
 void RemoveFile(const std::string& path) {
     unlink(path.c_str());
+}
+
+FileTrouble LastFileTrouble() {
+    switch (errno) {
+        case EISDIR:
+            return FileTrouble::kIsFolder;
+        case ENOENT:
+        case ENOTDIR:
+            return FileTrouble::kNoFolder;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return FileTrouble::kNotAllowed;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return FileTrouble::kDiskFull;
+        default:
+            return FileTrouble::kOther;
+    }
 }

@@ -22,7 +22,10 @@ DestinationKind KindOfDestination(const char* path) {
         CloseHandle(device);
         return DestinationKind::kOther;
     }
-    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return DestinationKind::kFolder;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
         return DestinationKind::kOther;
     }
     HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -70,4 +73,22 @@ bool PutFileInPlace(const std::string& from, const std::string& to) {
 
 void RemoveFile(const std::string& path) {
     DeleteFileA(path.c_str());
+}
+
+FileTrouble LastFileTrouble() {
+    switch (GetLastError()) {
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_INVALID_DRIVE:
+            return FileTrouble::kNoFolder;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_SHARING_VIOLATION:
+            return FileTrouble::kNotAllowed;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return FileTrouble::kDiskFull;
+        default:
+            return FileTrouble::kOther;
+    }
 }

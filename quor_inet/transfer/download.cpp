@@ -90,22 +90,27 @@ class PartFile {
 
 int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
                 DownloadProgressWindow& window, DownloadOutcome* outcomeOut,
-                const std::atomic<int32_t>* stopFlag) {
+                const DownloadControl* control) {
+    const DownloadControl none;
+    const DownloadControl& how = control != nullptr ? *control : none;
     DownloadOutcome unused;
     DownloadOutcome& outcome = outcomeOut != nullptr ? *outcomeOut : unused;
     outcome = DownloadOutcome{};
     if (url == nullptr || path == nullptr || *path == '\0') {
         outcome.end = DownloadEnd::kCannotCreate;
+        outcome.fileTrouble = FileTrouble::kNoFolder;
         return 0;
     }
     // A folder or a device is never a download's destination; nothing is fetched for it.
     const DestinationKind destination = KindOfDestination(path);
-    if (destination == DestinationKind::kOther) {
+    if (destination == DestinationKind::kFolder || destination == DestinationKind::kOther) {
         outcome.end = DownloadEnd::kCannotCreate;
+        outcome.fileTrouble = destination == DestinationKind::kFolder ? FileTrouble::kIsFolder
+                                                                      : FileTrouble::kNotAFile;
         return 0;
     }
     InternetCall call(kDownloadCloseOrder,
-                      {.stopFlag = stopFlag, .lowSpeedMs = kDownloadLowSpeedMs});
+                      {.stopFlag = how.stopFlag, .lowSpeedMs = kDownloadLowSpeedMs});
     if (call.Session() == nullptr) {
         return 0;
     }
@@ -139,6 +144,7 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
     PartFile part;
     if (!part.Create(path)) {
         outcome.end = DownloadEnd::kCannotCreate;
+        outcome.fileTrouble = LastFileTrouble();
         return 0;
     }
 
@@ -163,6 +169,7 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
         for (unsigned count = read(); count > 0; count = read()) {
             if (!part.Write(buffer.get(), count)) {
                 outcome.end = DownloadEnd::kWriteFailed;
+                outcome.fileTrouble = LastFileTrouble();
                 return 0;
             }
             done += count;
@@ -183,7 +190,7 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
     if (cancelled) {
         // The part written so far stays, where it takes the place of nothing the user had.
         outcome.end = DownloadEnd::kCancelled;
-        if (destination == DestinationKind::kMissing &&
+        if (how.keepPartOnCancel && destination == DestinationKind::kMissing &&
             KindOfDestination(path) == DestinationKind::kMissing) {
             part.PutInPlaceOf(path);
         }
@@ -191,6 +198,7 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
     }
     if (!part.PutInPlaceOf(path)) {
         outcome.end = DownloadEnd::kCannotCreate;
+        outcome.fileTrouble = LastFileTrouble();
         return 0;
     }
     outcome.end = DownloadEnd::kDone;

@@ -41,11 +41,29 @@ enum class DownloadEnd {
     kCancelled,     // the callback, the window or the stop flag said stop
 };
 
+// What was wrong with the destination when the copy could not be made, written or put in
+// place.
+enum class FileTrouble {
+    kNone,
+    kIsFolder,
+    kNotAFile,    // a device, a pipe...
+    kNoFolder,    // the folder to write in is missing
+    kNotAllowed,  // no permission, or a read-only file system
+    kDiskFull,
+    kOther,
+};
+
 struct DownloadOutcome {
     DownloadEnd end = DownloadEnd::kNoRequest;
+    FileTrouble fileTrouble = FileTrouble::kNone;
     uint32_t httpStatus = 0;  // the response's status, once there is one
     int64_t total = 0;        // the size announced (or available at once), once known
     int64_t written = 0;      // bytes that arrived and were written
+};
+
+struct DownloadControl {
+    const std::atomic<int32_t>* stopFlag = nullptr;  // raised: cancel, also while a read waits
+    bool keepPartOnCancel = true;                    // false: a cancel leaves path as it was
 };
 
 // Copies url into path. Without a callback the progress goes to window; with one, callback
@@ -64,11 +82,12 @@ struct DownloadOutcome {
 // - a write fails, or the response breaks off before its end (a read fails, or less than a
 //   byte a second arrives for kDownloadLowSpeedMs): the copy is removed, because a cut-off
 //   copy must not pass for the file;
-// - the callback, the window or *stopFlag (also while a read waits) cancels: the part written
-//   so far takes path's place where nothing was there, else it is removed.
+// - the callback, the window or control's stop flag (also while a read waits) cancels: the part
+//   written so far takes path's place where nothing was there and control allows it, else it
+//   is removed.
 // The total is the response's announced size, or without one the bytes available at once;
 // the bytes written are not compared with it. Nothing is thrown (but an allocation failure).
 // With outcomeOut, says how the download ended.
 int RunDownload(const char* url, const char* path, DownloadProgressProc callback, int userValue,
                 DownloadProgressWindow& window, DownloadOutcome* outcomeOut = nullptr,
-                const std::atomic<int32_t>* stopFlag = nullptr);
+                const DownloadControl* control = nullptr);

@@ -21,7 +21,11 @@ constexpr CallCloseStep kPageCloseOrder[] = {
 
 }  // namespace
 
-int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet) {
+int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
+              PageAnswer* answerOut) {
+    PageAnswer unused;
+    PageAnswer& answer = answerOut != nullptr ? *answerOut : unused;
+    answer = PageAnswer{};
     // A stalled or trickling server is given up on, and a Stop is seen within a moment, also
     // while a read waits.
     InternetCall call(kPageCloseOrder, {.stopFlag = stopFlag, .totalMs = kPageFetchLimitMs});
@@ -38,6 +42,7 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
         return 0;
     }
     call.Adopt(connection, request);
+    request->QueryInfoStatusCode(answer.status);
 
     request->SetReadBufferSize(kPageChunkSize);
     auto buffer = std::make_unique_for_overwrite<char[]>(kPageBufferSize);
@@ -53,6 +58,7 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
             got = request->Read(buffer.get() + filled, ask);
         } catch (CInternetException* e) {
             // The response broke off: what came so far is the page.
+            answer.brokenOff = true;
             e->Delete();
             break;
         }
@@ -65,6 +71,7 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
         }
     }
     buffer[filled] = '\0';
+    answer.bytes = filled;
     *pageTextOut = buffer.get();
     return StopRequested(stopFlag) ? 0 : 1;
 }

@@ -20,4 +20,12 @@ inline constexpr uint32_t kPageBufferSize = 132096;
 // end (the text then holds what was read). A response that breaks off midway (reset, shorter
 // than announced, bad chunks, silent for the receive time-out, or still coming after
 // kPageFetchLimitMs) counts as ended there: the text holds what came.
-int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet);
+// With answerOut, says what the server answered, for front ends that tell more than the worker.
+struct PageAnswer {
+    uint32_t status = 0;     // the response's status; 0 when there was none
+    uint32_t bytes = 0;      // the bytes read into the page
+    bool brokenOff = false;  // a read failed before the end
+};
+
+int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
+              PageAnswer* answerOut = nullptr);

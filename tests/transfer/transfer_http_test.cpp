@@ -370,8 +370,9 @@ TEST_F(Transfer, StopEndsAWaitAtOnce) {
             result = FetchPage(Url(c.target).c_str(), &text, &stop, 0);
         } else if (c.what == What::kDownload) {
             RecordingWindow window;
+            const DownloadControl control{.stopFlag = &stop};
             result = RunDownload(Url(c.target).c_str(), kept.c_str(), nullptr, 0, window, &outcome,
-                                 &stop);
+                                 &control);
             EXPECT_EQ(outcome.end, DownloadEnd::kCancelled);
             EXPECT_EQ(ReadFileBytes(kept), "the user's own");
         } else {
