@@ -31,7 +31,7 @@ class CHttpFile;
 class CInternetSession {
   public:
     // agent: the user agent; null sends the host program's name (its file name without
-    // extension) on Windows and "quor_inet" elsewhere. Preconfigured access uses the system's
+    // extension). Preconfigured access uses the system's
     // proxy settings (on Windows the Internet options, elsewhere the usual proxy environment
     // variables); LOCAL_INTERNET_ACCESS uses none; CERN_PROXY_INTERNET_ACCESS uses proxyName
     // except for the hosts in proxyBypass. Throws CInternetException* when no session can be

@@ -15,14 +15,10 @@
 namespace quor::test {
 namespace {
 
-// The user agent a session sends when none is named: on Windows the program's own name (what
-// the class library takes as the application's name), natively a fixed product name.
+// The user agent a session sends when none is named: the program's own name (what the class
+// library takes as the application's name).
 std::string ExpectedDefaultAgent() {
-#ifdef _WIN32
     return "inet_http_test";
-#else
-    return "quor_inet";
-#endif
 }
 
 constexpr uint32_t kTestReceiveTimeoutMs = 20000;

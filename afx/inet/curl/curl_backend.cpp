@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -820,7 +821,9 @@ std::unique_ptr<BackendSession> OpenBackendSession(const SessionSettings& settin
 }
 
 std::string DefaultAgentName() {
-    return "quor_inet";
+    // The program's own name, as on Windows, so that a program sends one name on both.
+    std::string name = program_invocation_short_name;
+    return name.empty() ? std::string("quor_inet") : name;
 }
 
 bool PlatformConnectedState() {
