@@ -13,6 +13,7 @@ namespace cli {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;  // as shells report a program ended by Ctrl-C
 
 struct SearchOptions {
     std::string url;
@@ -27,10 +28,21 @@ struct SearchOptions {
 // Found lines on stdout as they come; status and progress on stderr; the result text last.
 int RunSearch(const SearchOptions& options);
 
+// path: the file to write; empty for the URL's file name in the current folder; a folder for
+// that name inside it; "-" for standard output.
 int RunDownloadCommand(const std::string& url, const std::string& path);
 
 // "0,2,5-7" into numbers; false for anything else.
 bool ParseSelection(const std::string& text, std::vector<uint32_t>& numbersOut);
+
+// The address a typed URL stands for, as search and download take it: "http://" in front of a
+// bare host (also one with a port), "/" behind a bare server.
+struct Address {
+    std::string url;
+    std::string problem;  // empty when the address will do
+    bool usage = false;   // the problem is the command line's (a port out of range)
+};
+Address AddressOf(const std::string& typed);
 
 // What went wrong with a download that did not end well, and what to do about it.
 std::string DownloadFailureText(const DownloadOutcome& outcome, const std::string& url,

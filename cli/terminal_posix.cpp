@@ -1,6 +1,10 @@
+#include <iconv.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 
@@ -18,10 +22,50 @@ void OnSignal(int) {
     }
 }
 
+// The locale the environment names for a category, as the C library would take it.
+std::string LocaleName(const char* category) {
+    for (const char* name : {"LC_ALL", category, "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return value;
+        }
+    }
+    return "";
+}
+
+std::string Lowered(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// The character set after the locale's '.', when it names one.
+std::string Codeset() {
+    const std::string name = LocaleName("LC_CTYPE");
+    const size_t dot = name.find('.');
+    if (dot == std::string::npos) {
+        return "";
+    }
+    return name.substr(dot + 1, name.find('@', dot) - dot - 1);
+}
+
 }  // namespace
 
 bool IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) != 0;
+}
+
+int TerminalColumns(std::FILE* stream) {
+    struct winsize size {};
+    if (!IsTerminal(stream) || ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) {
+        return 0;
+    }
+    return size.ws_col;
+}
+
+bool EnableEscapes(std::FILE* stream) {
+    return IsTerminal(stream);
 }
 
 void CatchInterrupt(void (*onInterrupt)()) {
@@ -32,29 +76,52 @@ void CatchInterrupt(void (*onInterrupt)()) {
     sigaction(SIGINT, &action, nullptr);
 }
 
-std::string ForTerminal(const char* text) {
-    // Windows-1252 to UTF-8; its 0x80-0x9F block has letters and signs of its own.
-    static const char16_t kHigh[32] = {
-        0x20AC, 0x81,   0x201A, 0x192,  0x201E, 0x2026, 0x2020, 0x2021, 0x2C6,  0x2030, 0x160,
-        0x2039, 0x152,  0x8D,   0x17D,  0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x2DC,  0x2122, 0x161,  0x203A, 0x153,  0x9D,   0x17E,  0x178};
-    std::string out;
-    for (const char* p = text; p != nullptr && *p != '\0'; ++p) {
-        const auto byte = static_cast<unsigned char>(*p);
-        const char16_t unit = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
-        if (unit < 0x80) {
-            out += static_cast<char>(unit);
-        } else if (unit < 0x800) {
-            out += static_cast<char>(0xC0 | (unit >> 6));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (unit >> 12));
-            out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (unit & 0x3F));
-        }
-    }
-    return out;
+TextCoding OutputCoding() {
+    // Without a character set (the C locale, or a language alone) UTF-8, as terminals are.
+    static const TextCoding coding = [] {
+        const std::string codeset = Lowered(Codeset());
+        return codeset.empty() || codeset == "utf-8" || codeset == "utf8" ? TextCoding::kUtf8
+                                                                          : TextCoding::kEightBit;
+    }();
+    return coding;
 }
+
+std::string ForTerminal(std::string_view text, bool keepLineBreaks) {
+    if (OutputCoding() == TextCoding::kUtf8) {
+        return CleanControls(Cp1252ToUtf8(text), TextCoding::kUtf8, keepLineBreaks);
+    }
+    // Another 8-bit set: converted by the C library, what it lacks as near as it can.
+    std::string out;
+    const std::string target = Codeset() + "//TRANSLIT";
+    iconv_t convert = iconv_open(target.c_str(), "CP1252");
+    if (convert == reinterpret_cast<iconv_t>(-1)) {
+        out.assign(text);
+    } else {
+        std::string in(text);
+        char* from = in.data();
+        size_t left = in.size();
+        while (left > 0) {
+            char buffer[256];
+            char* to = buffer;
+            size_t room = sizeof buffer;
+            const size_t n = iconv(convert, &from, &left, &to, &room);
+            out.append(buffer, static_cast<size_t>(to - buffer));
+            if (n == static_cast<size_t>(-1) && errno != E2BIG) {
+                out += '?';  // a byte the set has no way to show
+                ++from;
+                --left;
+            }
+        }
+        iconv_close(convert);
+    }
+    return CleanControls(out, TextCoding::kEightBit, keepLineBreaks);
+}
+
+std::string BytesForTerminal(std::string_view bytes) {
+    return CleanControls(bytes, OutputCoding());
+}
+
+void UseBinaryOutput() {}
 
 bool ReadAnswer(std::string& answerOut) {
     if (!isatty(STDIN_FILENO)) {
@@ -69,6 +136,9 @@ bool UseLanguage(const std::string& language) {
                                               {"fr", "fr_FR.UTF-8"},
                                               {"it", "it_IT.UTF-8"},
                                               {"es", "es_MX.UTF-8"}};
+    if (language.empty()) {
+        return true;
+    }
     for (const auto& entry : kLocales) {
         if (language == entry[0]) {
             // The library's native string table follows LC_ALL at each lookup.
@@ -77,6 +147,16 @@ bool UseLanguage(const std::string& language) {
         }
     }
     return false;
+}
+
+std::string ChosenLanguage() {
+    const std::string name = Lowered(LocaleName("LC_MESSAGES")).substr(0, 2);
+    for (const char* language : {"de", "fr", "it", "es"}) {
+        if (name == language) {
+            return language;
+        }
+    }
+    return "en";
 }
 
 }  // namespace cli

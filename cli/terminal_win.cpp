@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <iostream>
@@ -9,6 +10,10 @@
 namespace cli {
 
 namespace {
+
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
 
 void (*g_onInterrupt)() = nullptr;
 
@@ -22,10 +27,43 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 
 LANGID g_language = 0;
 
+const struct {
+    const char* name;
+    LANGID id;
+} kLanguages[] = {{"de", 0x407}, {"en", 0x409}, {"fr", 0x40C}, {"it", 0x410}, {"es", 0x80A}};
+
+HANDLE ConsoleOf(std::FILE* stream) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
 }  // namespace
 
 bool IsTerminal(std::FILE* stream) {
-    return _isatty(_fileno(stream)) != 0;
+    DWORD mode = 0;
+    return _isatty(_fileno(stream)) != 0 && GetConsoleMode(ConsoleOf(stream), &mode) != FALSE;
+}
+
+int TerminalColumns(std::FILE* stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info = {};
+    if (!IsTerminal(stream) || !GetConsoleScreenBufferInfo(ConsoleOf(stream), &info)) {
+        return 0;
+    }
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+bool EnableEscapes(std::FILE* stream) {
+    DWORD mode = 0;
+    HANDLE console = ConsoleOf(stream);
+    if (!IsTerminal(stream) || !GetConsoleMode(console, &mode)) {
+        return false;
+    }
+    // Wine's console takes the mode but shows the sequences as text; older consoles refuse it.
+    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
+        return false;
+    }
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           (SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != FALSE &&
+            GetConsoleMode(console, &mode) && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0);
 }
 
 void CatchInterrupt(void (*onInterrupt)()) {
@@ -33,8 +71,20 @@ void CatchInterrupt(void (*onInterrupt)()) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-std::string ForTerminal(const char* text) {
-    return text != nullptr ? text : "";
+TextCoding OutputCoding() {
+    return TextCoding::kCp1252;
+}
+
+std::string ForTerminal(std::string_view text, bool keepLineBreaks) {
+    return CleanControls(text, TextCoding::kCp1252, keepLineBreaks);
+}
+
+std::string BytesForTerminal(std::string_view bytes) {
+    return CleanControls(bytes, TextCoding::kCp1252);
+}
+
+void UseBinaryOutput() {
+    _setmode(_fileno(stdout), _O_BINARY);
 }
 
 bool ReadAnswer(std::string& answerOut) {
@@ -45,10 +95,6 @@ bool ReadAnswer(std::string& answerOut) {
 }
 
 bool UseLanguage(const std::string& language) {
-    static const struct {
-        const char* name;
-        LANGID id;
-    } kLanguages[] = {{"de", 0x407}, {"en", 0x409}, {"fr", 0x40C}, {"it", 0x410}, {"es", 0x80A}};
     if (!language.empty()) {
         g_language = 0;
         for (const auto& entry : kLanguages) {
@@ -65,6 +111,16 @@ bool UseLanguage(const std::string& language) {
         SetThreadUILanguage(g_language);
     }
     return true;
+}
+
+std::string ChosenLanguage() {
+    const LANGID id = g_language != 0 ? g_language : GetUserDefaultUILanguage();
+    for (const auto& entry : kLanguages) {
+        if (PRIMARYLANGID(id) == PRIMARYLANGID(entry.id)) {
+            return entry.name;
+        }
+    }
+    return "en";
 }
 
 }  // namespace cli

@@ -15,10 +15,12 @@ namespace {
 
 // The size to show and check space for: the announced length when the response has one,
 // else what can be read at once.
-int64_t FindTotal(CHttpFile& request) {
+int64_t FindTotal(CHttpFile& request, bool& announcedOut) {
+    announcedOut = false;
     try {
         const int64_t end = request.Seek(0, CFile::end);
         request.Seek(0, CFile::begin);
+        announcedOut = true;
         return end < 0 ? 0 : end;
     } catch (CInternetException* e) {
         e->Delete();
@@ -128,7 +130,7 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
         outcome.end = DownloadEnd::kBadStatus;
         return 0;
     }
-    outcome.total = FindTotal(*request);
+    outcome.total = FindTotal(*request, outcome.totalAnnounced);
     // The host and the window see the size as the 32-bit count they take.
     const auto total = static_cast<int32_t>(static_cast<uint32_t>(outcome.total));
     const uint64_t needed = static_cast<uint64_t>(outcome.total) + kFreeSpaceMargin;

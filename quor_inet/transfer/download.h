@@ -58,6 +58,7 @@ struct DownloadOutcome {
     FileTrouble fileTrouble = FileTrouble::kNone;
     uint32_t httpStatus = 0;  // the response's status, once there is one
     int64_t total = 0;        // the size announced (or available at once), once known
+    bool totalAnnounced = false;  // total is the response's own size, not what was at hand
     int64_t written = 0;      // bytes that arrived and were written
 };
 
