@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -253,6 +254,37 @@ TEST(SearchDialog, ClosingIsRefusedWhileSearching) {
     });
     EXPECT_TRUE(aliveAfterAll);
     EXPECT_EQ(outcome.result, 0);
+}
+
+// Waits (bounded) until the shared test server has seen a request for path.
+bool WaitServerSaw(const std::string& path) {
+    quor::test::ServerCounters counters;
+    return WaitFor([&] {
+        return quor::test::FetchServerCounters(quor::test::SharedTestServerPort(), path,
+                                               counters) &&
+               counters.requests > 0;
+    });
+}
+
+// Stop while the start page has stalled after its first bytes: the fetch leaves the read that
+// waits, and the dialog is idle again well within the 30 s receive time-out.
+TEST(SearchDialog, StopEndsAStalledPage) {
+    WriteSettings("", 1, 1, 2);
+    const std::string path = "/stall/dialog-stop.html";
+    const std::string page =
+        quor::test::SharedTestServerBaseUrl() + path + "?size=100000&after=1000";
+    uint64_t idleMs = 0;
+    RunDialog(page.c_str(), [&](automation::Window dialog) {
+        automation::ClickButton(dialog, kSearch);
+        ASSERT_TRUE(WaitServerSaw(path));
+        const uint64_t stop = automation::NowMs();
+        automation::ClickButton(dialog, kSearch);
+        EXPECT_TRUE(WaitIdle(dialog, "&Search"));
+        idleMs = automation::NowMs() - stop;
+        automation::ClickButton(dialog, IDCANCEL);
+    });
+    std::printf("idle %llu ms after Stop\n", static_cast<unsigned long long>(idleMs));
+    EXPECT_LT(idleMs, 10000u);
 }
 
 // The dialog in the user's language, and the labels the search gives the button in it.
