@@ -95,12 +95,17 @@ void WriteSettings(const char* url, uint32_t anyServer, uint32_t readId3, uint32
 struct Outcome {
     int result = -1;
     CString text = "untouched";
+    uint64_t returnedMs = 0;  // automation::NowMs() when the call returned
 };
+
+// Set once RunDialog's call has returned, for a driver that goes on past the dialog.
+std::atomic<bool> g_dialogReturned{false};
 
 // Shows the dialog for start while drive works it from another thread. Whatever drive leaves
 // open is stopped and cancelled afterwards.
 Outcome RunDialog(const char* start, const std::function<void(automation::Window)>& drive) {
     Outcome outcome;
+    g_dialogReturned = false;
     std::thread driver([&] {
         automation::WindowFilter filter;
         filter.className = automation::kDialogClass;
@@ -117,6 +122,8 @@ Outcome RunDialog(const char* start, const std::function<void(automation::Window
         }
     });
     outcome.result = INet_DoInternetDlg(start, 0, &outcome.text);
+    outcome.returnedMs = automation::NowMs();
+    g_dialogReturned = true;
     driver.join();
     return outcome;
 }
@@ -285,6 +292,50 @@ TEST(SearchDialog, StopEndsAStalledPage) {
     });
     std::printf("idle %llu ms after Stop\n", static_cast<unsigned long long>(idleMs));
     EXPECT_LT(idleMs, 10000u);
+}
+
+// A WM_QUIT for the host ends the dialog while the start page never answers: the call returns
+// at once instead of after the page's time-out, and the host's next dialog works.
+TEST(SearchDialog, QuitDuringASearchReturnsPromptly) {
+    WriteSettings("", 1, 1, 2);
+    const std::string path = "/blackhole/dialog-quit.html";
+    const std::string page = quor::test::SharedTestServerBaseUrl() + path;
+    const DWORD host = GetCurrentThreadId();
+    uint64_t postedMs = 0;
+    const Outcome outcome = RunDialog(page.c_str(), [&](automation::Window dialog) {
+        automation::ClickButton(dialog, kSearch);
+        ASSERT_TRUE(WaitServerSaw(path));
+        postedMs = automation::NowMs();
+        PostThreadMessageA(host, WM_QUIT, 0, 0);
+        // A search left running would time out on the page and say so in a box: answered, so
+        // that it shows as a late return rather than a hang.
+        automation::WindowFilter boxes{"search_dialog_test", automation::kDialogClass,
+                                       GetCurrentProcessId()};
+        WaitFor(
+            [&] {
+                if (automation::Window box = automation::FindTopLevelWindow(boxes)) {
+                    automation::ClickButton(box, IDOK, 2000);
+                }
+                return g_dialogReturned.load();
+            },
+            60000);
+    });
+    ASSERT_NE(postedMs, 0u);
+    const uint64_t returnMs = outcome.returnedMs - postedMs;
+    std::printf("returned %llu ms after WM_QUIT\n", static_cast<unsigned long long>(returnMs));
+    EXPECT_LT(returnMs, 10000u);
+    EXPECT_EQ(outcome.result, 0);
+    // The modal loop hands the quit on to the host. This host has no loop to end; it takes the
+    // message away, or its next dialog would end at once.
+    MSG message;
+    EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    bool idle = false;
+    const Outcome next = RunDialog("", [&](automation::Window dialog) {
+        idle = Enabled(dialog, IDOK) && automation::ControlText(dialog, kSearch) == "&Search";
+        automation::ClickButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(idle);
+    EXPECT_EQ(next.result, 0);
 }
 
 // The dialog in the user's language, and the labels the search gives the button in it.
