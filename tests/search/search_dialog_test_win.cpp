@@ -98,14 +98,19 @@ struct Outcome {
     uint64_t returnedMs = 0;  // automation::NowMs() when the call returned
 };
 
+using DialogCall = int (*)(const char*, uint32_t, CString*);
+
 // Set once RunDialog's call has returned, for a driver that goes on past the dialog.
 std::atomic<bool> g_dialogReturned{false};
 
 // Shows the dialog for start while drive works it from another thread. Whatever drive leaves
 // open is stopped and cancelled afterwards.
-Outcome RunDialog(const char* start, const std::function<void(automation::Window)>& drive) {
+Outcome RunDialog(const char* start, const std::function<void(automation::Window)>& drive,
+                  DialogCall call = &INet_DoInternetDlg) {
     Outcome outcome;
     g_dialogReturned = false;
+    const DWORD host = GetCurrentThreadId();
+    bool quitPosted = false;
     std::thread driver([&] {
         automation::WindowFilter filter;
         filter.className = automation::kDialogClass;
@@ -120,11 +125,20 @@ Outcome RunDialog(const char* start, const std::function<void(automation::Window
             automation::ClickButton(dialog, IDCANCEL, 2000);
             automation::WaitForWindowGone(dialog, 200);
         }
+        // A dialog stuck searching refuses to close; a quit of the host's loop still ends it,
+        // so that the case fails instead of hanging.
+        if (automation::IsWindowAlive(dialog)) {
+            ADD_FAILURE() << "the dialog stayed open";
+            quitPosted = PostThreadMessageA(host, WM_QUIT, 0, 0) != FALSE;
+        }
     });
-    outcome.result = INet_DoInternetDlg(start, 0, &outcome.text);
+    outcome.result = call(start, 0, &outcome.text);
     outcome.returnedMs = automation::NowMs();
     g_dialogReturned = true;
     driver.join();
+    if (MSG message; quitPosted) {
+        PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
     return outcome;
 }
 
@@ -336,6 +350,47 @@ TEST(SearchDialog, QuitDuringASearchReturnsPromptly) {
     });
     EXPECT_TRUE(idle);
     EXPECT_EQ(next.result, 0);
+}
+
+template <typename F>
+F Bind(HMODULE module, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// A CString allocation inside the library fails during a search of the sample site, early,
+// midway or late: the worker's end steps still run, so the dialog is idle again and closes with
+// OK or Cancel. The tests' build of the library holds the allocation hook.
+TEST(SearchDialog, FailedAllocationEndsTheSearch) {
+    const std::string site = SitePrefix();
+    ASSERT_FALSE(site.empty()) << "the sample site is not served";
+    HMODULE probe = LoadLibraryA("quor_inet_probe.dll");
+    ASSERT_NE(probe, nullptr);
+    const auto dialogCall = Bind<DialogCall>(probe, "INet_DoInternetDlg");
+    const auto failAllocation = Bind<void (*)(int)>(probe, "QuorProbe_FailAllocation");
+    const auto countdown = Bind<int (*)()>(probe, "QuorProbe_AllocationCountdown");
+    ASSERT_TRUE(dialogCall != nullptr && failAllocation != nullptr && countdown != nullptr);
+    WriteSettings("", 0, 1, 1);
+    const std::string start = site + "index.html";
+    for (const int n : {1, 50, 200}) {
+        SCOPED_TRACE(n);
+        const int close = n == 50 ? IDCANCEL : IDOK;
+        bool failed = false;
+        const Outcome outcome = RunDialog(
+            start.c_str(),
+            [&](automation::Window dialog) {
+                automation::ClickButton(dialog, kSearch);
+                failAllocation(n);
+                const bool idle = WaitIdle(dialog, "&Search");
+                failed = countdown() == 0;
+                failAllocation(0);
+                ASSERT_TRUE(idle) << "n = " << n;
+                automation::ClickButton(dialog, close);
+            },
+            dialogCall);
+        EXPECT_TRUE(failed) << "no allocation failed during the search";
+        EXPECT_EQ(outcome.result, close == IDOK ? 1 : 0);
+    }
+    FreeLibrary(probe);
 }
 
 // The dialog in the user's language, and the labels the search gives the button in it.
