@@ -434,7 +434,9 @@ TEST(Language, CaptionAndSearchLabels) {
 // Offers `text` as CF_TEXT in global memory, or nothing but a file list when there is no text.
 class TextDataObject : public IDataObject {
   public:
-    explicit TextDataObject(const char* text) : m_text(text != nullptr ? text : ""), m_has(text) {}
+    // Not terminated: the memory holds the text alone, without a zero after it.
+    TextDataObject(const char* text, bool terminated)
+        : m_text(text != nullptr ? text : ""), m_has(text), m_size(m_text.size() + terminated) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
             *out = this;
@@ -449,9 +451,14 @@ class TextDataObject : public IDataObject {
         if (QueryGetData(format) != S_OK) {
             return DV_E_FORMATETC;
         }
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, m_text.size() + 1);
-        std::memcpy(GlobalLock(memory), m_text.c_str(), m_text.size() + 1);
+        // Filled beyond the text and shrunk to its size: what follows the block is not a zero
+        // by chance.
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, m_size + 64);
+        char* bytes = static_cast<char*>(GlobalLock(memory));
+        std::memset(bytes, 'x', m_size + 64);
+        std::memcpy(bytes, m_text.c_str(), m_size);
         GlobalUnlock(memory);
+        memory = GlobalReAlloc(memory, m_size, 0);
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
         medium->pUnkForRelease = nullptr;
@@ -477,6 +484,7 @@ class TextDataObject : public IDataObject {
   private:
     std::string m_text;
     bool m_has;
+    size_t m_size;
 };
 
 struct DropRequest {
@@ -484,6 +492,7 @@ struct DropRequest {
     const char* text;  // null: no text at all
     bool inside;       // the point inside the dialog's window, else just right of it
     bool drop;         // drop after entering, else leave
+    bool terminated = true;
     DWORD enterEffect = 0xFFFF;
     DWORD dropEffect = 0xFFFF;
 };
@@ -504,7 +513,7 @@ LRESULT CALLBACK DropperProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     GetWindowRect(r->dialog, &rect);
     POINTL point{r->inside ? (rect.left + rect.right) / 2 : rect.right + 5,
                  (rect.top + rect.bottom) / 2};
-    TextDataObject data(r->text);
+    TextDataObject data(r->text, r->terminated);
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
     target->DragEnter(&data, MK_LBUTTON, point, &effect);
     r->enterEffect = effect;
@@ -551,10 +560,12 @@ TEST(SearchDialog, DropTargetTakesWebAddresses) {
             ASSERT_EQ(SendMessageA(dropper, kDropMessage, 0, reinterpret_cast<LPARAM>(&r)), 1);
             EXPECT_EQ(r.enterEffect, c.effect) << (c.text != nullptr ? c.text : "(no text)");
         }
-        // Idle: a drop starts a search for the address; during it, a drop asks it to stop.
-        DropRequest start{H(dialog), slow.c_str(), true, true};
+        // Idle: a drop starts a search for the address (text without a terminating zero, read
+        // no further than its memory); during it, a drop asks it to stop.
+        DropRequest start{H(dialog), slow.c_str(), true, true, false};
         SendMessageA(dropper, kDropMessage, 0, reinterpret_cast<LPARAM>(&start));
         EXPECT_EQ(start.dropEffect, static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_EQ(automation::ControlText(dialog, kUrlField), slow);
         EXPECT_EQ(automation::ControlText(dialog, kSearch), "&Stop");
         EXPECT_FALSE(Enabled(dialog, IDOK));
         DropRequest stop{H(dialog), other.c_str(), true, true};
