@@ -127,7 +127,7 @@ Outcome RunDialog(const char* start, const std::function<void(automation::Window
         }
         // A dialog stuck searching refuses to close; a quit of the host's loop still ends it,
         // so that the case fails instead of hanging.
-        if (automation::IsWindowAlive(dialog)) {
+        if (!automation::WaitForWindowGone(dialog, 2000)) {
             ADD_FAILURE() << "the dialog stayed open";
             quitPosted = PostThreadMessageA(host, WM_QUIT, 0, 0) != FALSE;
         }
