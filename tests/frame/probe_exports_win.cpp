@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "afx/resources.h"
+#include "afx/test_hooks.h"
 #include "quor_inet/transfer/download_progress_dlg.h"
 #include "quor_inet/resources/string_lookup.h"
 
@@ -22,4 +23,14 @@ extern "C" int QuorProbe_LastPercent() {
 // 0 until the progress window's object has been constructed.
 extern "C" unsigned QuorProbe_ProgressTemplate() {
     return g_dlgDownloadProgress.TemplateId();
+}
+
+// The allocation hook of the library's own CString (see afx/test_hooks.h), for tests of the
+// clean-up after a failed allocation inside it.
+extern "C" void QuorProbe_FailAllocation(int n) {
+    AfxTestFailAllocation(n);
+}
+
+extern "C" int QuorProbe_AllocationCountdown() {
+    return AfxTestAllocationCountdown();
 }

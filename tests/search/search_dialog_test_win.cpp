@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -94,12 +95,22 @@ void WriteSettings(const char* url, uint32_t anyServer, uint32_t readId3, uint32
 struct Outcome {
     int result = -1;
     CString text = "untouched";
+    uint64_t returnedMs = 0;  // automation::NowMs() when the call returned
 };
+
+using DialogCall = int (*)(const char*, uint32_t, CString*);
+
+// Set once RunDialog's call has returned, for a driver that goes on past the dialog.
+std::atomic<bool> g_dialogReturned{false};
 
 // Shows the dialog for start while drive works it from another thread. Whatever drive leaves
 // open is stopped and cancelled afterwards.
-Outcome RunDialog(const char* start, const std::function<void(automation::Window)>& drive) {
+Outcome RunDialog(const char* start, const std::function<void(automation::Window)>& drive,
+                  DialogCall call = &INet_DoInternetDlg) {
     Outcome outcome;
+    g_dialogReturned = false;
+    const DWORD host = GetCurrentThreadId();
+    bool quitPosted = false;
     std::thread driver([&] {
         automation::WindowFilter filter;
         filter.className = automation::kDialogClass;
@@ -114,9 +125,20 @@ Outcome RunDialog(const char* start, const std::function<void(automation::Window
             automation::ClickButton(dialog, IDCANCEL, 2000);
             automation::WaitForWindowGone(dialog, 200);
         }
+        // A dialog stuck searching refuses to close; a quit of the host's loop still ends it,
+        // so that the case fails instead of hanging.
+        if (!automation::WaitForWindowGone(dialog, 2000)) {
+            ADD_FAILURE() << "the dialog stayed open";
+            quitPosted = PostThreadMessageA(host, WM_QUIT, 0, 0) != FALSE;
+        }
     });
-    outcome.result = INet_DoInternetDlg(start, 0, &outcome.text);
+    outcome.result = call(start, 0, &outcome.text);
+    outcome.returnedMs = automation::NowMs();
+    g_dialogReturned = true;
     driver.join();
+    if (MSG message; quitPosted) {
+        PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
     return outcome;
 }
 
@@ -255,6 +277,122 @@ TEST(SearchDialog, ClosingIsRefusedWhileSearching) {
     EXPECT_EQ(outcome.result, 0);
 }
 
+// Waits (bounded) until the shared test server has seen a request for path.
+bool WaitServerSaw(const std::string& path) {
+    quor::test::ServerCounters counters;
+    return WaitFor([&] {
+        return quor::test::FetchServerCounters(quor::test::SharedTestServerPort(), path,
+                                               counters) &&
+               counters.requests > 0;
+    });
+}
+
+// Stop while the start page has stalled after its first bytes: the fetch leaves the read that
+// waits, and the dialog is idle again well within the 30 s receive time-out.
+TEST(SearchDialog, StopEndsAStalledPage) {
+    WriteSettings("", 1, 1, 2);
+    const std::string path = "/stall/dialog-stop.html";
+    const std::string page =
+        quor::test::SharedTestServerBaseUrl() + path + "?size=100000&after=1000";
+    uint64_t idleMs = 0;
+    RunDialog(page.c_str(), [&](automation::Window dialog) {
+        automation::ClickButton(dialog, kSearch);
+        ASSERT_TRUE(WaitServerSaw(path));
+        const uint64_t stop = automation::NowMs();
+        automation::ClickButton(dialog, kSearch);
+        EXPECT_TRUE(WaitIdle(dialog, "&Search"));
+        idleMs = automation::NowMs() - stop;
+        automation::ClickButton(dialog, IDCANCEL);
+    });
+    std::printf("idle %llu ms after Stop\n", static_cast<unsigned long long>(idleMs));
+    EXPECT_LT(idleMs, 10000u);
+}
+
+// A WM_QUIT for the host ends the dialog while the start page never answers: the call returns
+// at once instead of after the page's time-out, and the host's next dialog works.
+TEST(SearchDialog, QuitDuringASearchReturnsPromptly) {
+    WriteSettings("", 1, 1, 2);
+    const std::string path = "/blackhole/dialog-quit.html";
+    const std::string page = quor::test::SharedTestServerBaseUrl() + path;
+    const DWORD host = GetCurrentThreadId();
+    uint64_t postedMs = 0;
+    const Outcome outcome = RunDialog(page.c_str(), [&](automation::Window dialog) {
+        automation::ClickButton(dialog, kSearch);
+        ASSERT_TRUE(WaitServerSaw(path));
+        postedMs = automation::NowMs();
+        PostThreadMessageA(host, WM_QUIT, 0, 0);
+        // A search left running would time out on the page and say so in a box: answered, so
+        // that it shows as a late return rather than a hang.
+        automation::WindowFilter boxes{"search_dialog_test", automation::kDialogClass,
+                                       GetCurrentProcessId()};
+        WaitFor(
+            [&] {
+                if (automation::Window box = automation::FindTopLevelWindow(boxes)) {
+                    automation::ClickButton(box, IDOK, 2000);
+                }
+                return g_dialogReturned.load();
+            },
+            60000);
+    });
+    ASSERT_NE(postedMs, 0u);
+    const uint64_t returnMs = outcome.returnedMs - postedMs;
+    std::printf("returned %llu ms after WM_QUIT\n", static_cast<unsigned long long>(returnMs));
+    EXPECT_LT(returnMs, 10000u);
+    EXPECT_EQ(outcome.result, 0);
+    // The modal loop hands the quit on to the host. This host has no loop to end; it takes the
+    // message away, or its next dialog would end at once.
+    MSG message;
+    EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    bool idle = false;
+    const Outcome next = RunDialog("", [&](automation::Window dialog) {
+        idle = Enabled(dialog, IDOK) && automation::ControlText(dialog, kSearch) == "&Search";
+        automation::ClickButton(dialog, IDCANCEL);
+    });
+    EXPECT_TRUE(idle);
+    EXPECT_EQ(next.result, 0);
+}
+
+template <typename F>
+F Bind(HMODULE module, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// A CString allocation inside the library fails during a search of the sample site, early,
+// midway or late: the worker's end steps still run, so the dialog is idle again and closes with
+// OK or Cancel. The tests' build of the library holds the allocation hook.
+TEST(SearchDialog, FailedAllocationEndsTheSearch) {
+    const std::string site = SitePrefix();
+    ASSERT_FALSE(site.empty()) << "the sample site is not served";
+    HMODULE probe = LoadLibraryA("quor_inet_probe.dll");
+    ASSERT_NE(probe, nullptr);
+    const auto dialogCall = Bind<DialogCall>(probe, "INet_DoInternetDlg");
+    const auto failAllocation = Bind<void (*)(int)>(probe, "QuorProbe_FailAllocation");
+    const auto countdown = Bind<int (*)()>(probe, "QuorProbe_AllocationCountdown");
+    ASSERT_TRUE(dialogCall != nullptr && failAllocation != nullptr && countdown != nullptr);
+    WriteSettings("", 0, 1, 1);
+    const std::string start = site + "index.html";
+    for (const int n : {1, 50, 200}) {
+        SCOPED_TRACE(n);
+        const int close = n == 50 ? IDCANCEL : IDOK;
+        bool failed = false;
+        const Outcome outcome = RunDialog(
+            start.c_str(),
+            [&](automation::Window dialog) {
+                automation::ClickButton(dialog, kSearch);
+                failAllocation(n);
+                const bool idle = WaitIdle(dialog, "&Search");
+                failed = countdown() == 0;
+                failAllocation(0);
+                ASSERT_TRUE(idle) << "n = " << n;
+                automation::ClickButton(dialog, close);
+            },
+            dialogCall);
+        EXPECT_TRUE(failed) << "no allocation failed during the search";
+        EXPECT_EQ(outcome.result, close == IDOK ? 1 : 0);
+    }
+    FreeLibrary(probe);
+}
+
 // The dialog in the user's language, and the labels the search gives the button in it.
 TEST(Language, CaptionAndSearchLabels) {
     const struct {
@@ -296,7 +434,9 @@ TEST(Language, CaptionAndSearchLabels) {
 // Offers `text` as CF_TEXT in global memory, or nothing but a file list when there is no text.
 class TextDataObject : public IDataObject {
   public:
-    explicit TextDataObject(const char* text) : m_text(text != nullptr ? text : ""), m_has(text) {}
+    // Not terminated: the memory holds the text alone, without a zero after it.
+    TextDataObject(const char* text, bool terminated)
+        : m_text(text != nullptr ? text : ""), m_has(text), m_size(m_text.size() + terminated) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDataObject)) {
             *out = this;
@@ -311,9 +451,14 @@ class TextDataObject : public IDataObject {
         if (QueryGetData(format) != S_OK) {
             return DV_E_FORMATETC;
         }
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, m_text.size() + 1);
-        std::memcpy(GlobalLock(memory), m_text.c_str(), m_text.size() + 1);
+        // Filled beyond the text and shrunk to its size: what follows the block is not a zero
+        // by chance.
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, m_size + 64);
+        char* bytes = static_cast<char*>(GlobalLock(memory));
+        std::memset(bytes, 'x', m_size + 64);
+        std::memcpy(bytes, m_text.c_str(), m_size);
         GlobalUnlock(memory);
+        memory = GlobalReAlloc(memory, m_size, 0);
         medium->tymed = TYMED_HGLOBAL;
         medium->hGlobal = memory;
         medium->pUnkForRelease = nullptr;
@@ -339,6 +484,7 @@ class TextDataObject : public IDataObject {
   private:
     std::string m_text;
     bool m_has;
+    size_t m_size;
 };
 
 struct DropRequest {
@@ -346,6 +492,7 @@ struct DropRequest {
     const char* text;  // null: no text at all
     bool inside;       // the point inside the dialog's window, else just right of it
     bool drop;         // drop after entering, else leave
+    bool terminated = true;
     DWORD enterEffect = 0xFFFF;
     DWORD dropEffect = 0xFFFF;
 };
@@ -366,7 +513,7 @@ LRESULT CALLBACK DropperProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     GetWindowRect(r->dialog, &rect);
     POINTL point{r->inside ? (rect.left + rect.right) / 2 : rect.right + 5,
                  (rect.top + rect.bottom) / 2};
-    TextDataObject data(r->text);
+    TextDataObject data(r->text, r->terminated);
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK;
     target->DragEnter(&data, MK_LBUTTON, point, &effect);
     r->enterEffect = effect;
@@ -413,10 +560,12 @@ TEST(SearchDialog, DropTargetTakesWebAddresses) {
             ASSERT_EQ(SendMessageA(dropper, kDropMessage, 0, reinterpret_cast<LPARAM>(&r)), 1);
             EXPECT_EQ(r.enterEffect, c.effect) << (c.text != nullptr ? c.text : "(no text)");
         }
-        // Idle: a drop starts a search for the address; during it, a drop asks it to stop.
-        DropRequest start{H(dialog), slow.c_str(), true, true};
+        // Idle: a drop starts a search for the address (text without a terminating zero, read
+        // no further than its memory); during it, a drop asks it to stop.
+        DropRequest start{H(dialog), slow.c_str(), true, true, false};
         SendMessageA(dropper, kDropMessage, 0, reinterpret_cast<LPARAM>(&start));
         EXPECT_EQ(start.dropEffect, static_cast<DWORD>(DROPEFFECT_NONE));
+        EXPECT_EQ(automation::ControlText(dialog, kUrlField), slow);
         EXPECT_EQ(automation::ControlText(dialog, kSearch), "&Stop");
         EXPECT_FALSE(Enabled(dialog, IDOK));
         DropRequest stop{H(dialog), other.c_str(), true, true};
