@@ -549,7 +549,7 @@ class Connection {
     ReadResult ReadRequest(Request& r, int& errorStatus);
     bool DiscardBody(uint64_t n);
     void CloseGracefully();
-    void ResetConnection();
+    void ResetConnection(int delayMs);
     void HoldOpen();
     bool Expired() const { return NowMs() > deadline_; }
 
@@ -846,10 +846,15 @@ void Connection::HoldOpen() {
 
 // A reset discards what the client has not acknowledged yet, so it waits for that first (within
 // the usual time-outs): the client gets every byte sent, then ECONNRESET instead of an end.
-void Connection::ResetConnection() {
+void Connection::ResetConnection(int delayMs) {
     int64_t end = std::min<int64_t>(deadline_, NowMs() + s_.opt.ioTimeoutMs);
     int unacked = 0;
     while (ioctl(fd_, SIOCOUTQ, &unacked) == 0 && unacked > 0 && NowMs() < end && Pause(5)) {
+    }
+    // A client that has not yet read what its system received may lose it to the reset.
+    if (delayMs > 0) {
+        Pause(static_cast<int>(
+            std::min<int64_t>(delayMs, std::max<int64_t>(deadline_ - NowMs(), 0))));
     }
     linger hard = {1, 0};
     setsockopt(fd_, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
@@ -1166,8 +1171,11 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
     // cut, reset, badchunk, stall: K bytes of the body, then a broken ending
     uint64_t after = 0;
     uint64_t announce = 1;
+    uint64_t resetDelay = 0;
     if (!Param(r, q, "after", 0, 0, std::min(size, available), true, after, keep) ||
-        (route == "stall" && !Param(r, q, "length", 1, 0, 1, false, announce, keep))) {
+        (route == "stall" && !Param(r, q, "length", 1, 0, 1, false, announce, keep)) ||
+        (route == "reset" &&
+         !Param(r, q, "delay_ms", 0, 0, kMaxDelayMs, false, resetDelay, keep))) {
         return keep;
     }
     const bool badChunk = route == "badchunk";
@@ -1186,7 +1194,7 @@ bool Connection::RouteGenerated(Request& r, const std::string& route, const Quer
         static const char kBadChunk[] = "zz\r\nnot a chunk\r\n";
         SendAll(kBadChunk, sizeof kBadChunk - 1);
     } else if (route == "reset") {
-        ResetConnection();
+        ResetConnection(static_cast<int>(resetDelay));
     } else if (route == "stall") {
         HoldOpen();
     }

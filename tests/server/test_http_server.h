@@ -9,8 +9,10 @@
 //   /chunked?size=N&chunk=M         chunked transfer encoding (close-delimited for HTTP/1.0)
 //   /slow?size=N&chunk=M&delay_ms=D Content-Length N, M bytes at a time, D ms between them
 //   /cut?size=N&after=K             announces N bytes, sends K, closes
-//   /reset?size=N&after=K           announces N bytes, sends K, resets the connection (the
-//                                   client reads the K bytes, then gets ECONNRESET)
+//   /reset?size=N&after=K[&delay_ms=D]
+//                                   announces N bytes, sends K, resets the connection once the
+//                                   client has them (and D ms more): it reads the K bytes, then
+//                                   gets ECONNRESET
 //   /badchunk?size=N&after=K        chunked: K bytes in good chunks, then a chunk-size line that
 //                                   is not hex, closes
 //   /stall?size=N&after=K[&length=0]

@@ -314,15 +314,19 @@ TEST_F(Transfer, PageBodiesOfEveryShape) {
 // zero bytes, far past the first chunk.
 TEST_F(Transfer, PageThatBreaksOffKeepsWhatCame) {
     const std::string page = PageFixture();
-    const std::string from = "?file=" + kPageFixture + "&after=46080";
+    // The reset waits a moment: WinINet under Wine loses a response head that it had not
+    // read when the reset came.
+    const std::string from = "?file=" + kPageFixture + "&after=46080&delay_ms=300";
     for (const char* route : {"/reset", "/cut", "/badchunk"}) {
         SCOPED_TRACE(route);
+        ScriptedMessageBox boxes;
         CString text;
         std::atomic<int32_t> stop{0};
         EXPECT_EQ(FetchPage(Url(Path(route, "broken.html") + from).c_str(), &text, &stop, 0), 1);
         const std::string got(text, text.GetLength());
         EXPECT_EQ(got.size(), 46080u);
         EXPECT_TRUE(got == page.substr(0, got.size()));
+        EXPECT_TRUE(boxes.Boxes().empty());
     }
 }
 
@@ -590,8 +594,8 @@ TEST_F(Transfer, DownloadFailures) {
          -1, File::kDeleted, "", 40000},
         {"cut off, callback", Path("/cut", "c") + "?size=100000&after=40000", -1, -1, false, true,
          -1, File::kDeleted, "c", 40000},
-        {"reset, window", Path("/reset", "w") + "?size=100000&after=40000", -1, -1, false, false,
-         -1, File::kDeleted, "", 40000},
+        {"reset, window", Path("/reset", "w") + "?size=100000&after=40000&delay_ms=300", -1, -1,
+         false, false, -1, File::kDeleted, "", 40000},
         {"no room for total and margin", Path("/exact", "full") + size, 100000 + 1048575, -1, false,
          false, -1, File::kNone, "oc"},
         {"folder missing", Path("/exact", "nofolder") + size, -1, -1, true, false, -1, File::kNone,
