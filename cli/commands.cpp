@@ -247,7 +247,13 @@ class TerminalProgress : public DownloadProgressWindow {
         const auto elapsed = static_cast<uint64_t>(
             std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count());
         const int64_t total = m_outcome.totalAnnounced ? m_outcome.total : -1;
-        m_line.Draw(ForTerminal(ProgressLine(ChosenLanguage(), m_done, total, elapsed)), "");
+        std::string line = ForTerminal(ProgressLine(ChosenLanguage(), m_done, total, elapsed));
+        // Too wide with its labels: the figures alone.
+        const int columns = TerminalColumns(stderr);
+        if (columns > 1 && DisplayWidth(line, OutputCoding()) >= static_cast<size_t>(columns)) {
+            line = ForTerminal(ProgressLine(ChosenLanguage(), m_done, total, elapsed, true));
+        }
+        m_line.Draw(line, "");
         m_drawn = true;
     }
 

@@ -145,7 +145,7 @@ std::string SizeText(uint64_t bytes) {
 }
 
 std::string ProgressLine(std::string_view language, uint64_t done, int64_t total,
-                         uint64_t elapsedMs) {
+                         uint64_t elapsedMs, bool compact) {
     // The progress window's own labels in each language.
     struct Labels {
         const char* language;
@@ -167,7 +167,7 @@ std::string ProgressLine(std::string_view language, uint64_t done, int64_t total
         }
     }
     const uint64_t bytesPerSecond = elapsedMs == 0 ? 0 : done * 1000 / elapsedMs;
-    const std::string speed = std::string(labels->speed) + " " + SizeText(bytesPerSecond) + "/s";
+    const std::string speed = labels->speed + std::string(" ") + SizeText(bytesPerSecond) + "/s";
     if (total < 0) {
         return speed + "  " + SizeText(done);
     }
@@ -189,8 +189,10 @@ std::string ProgressLine(std::string_view language, uint64_t done, int64_t total
         }
         left = text;
     }
-    return std::string(labels->progress) + " " + std::to_string(percent) + " %  " + speed + "  " +
-           labels->remaining + " " + left + "  (" + SizeText(done) + " / " + SizeText(whole) + ")";
+    // The longest label goes first when the line must be short.
+    const std::string remaining = compact ? "" : labels->remaining + std::string(" ");
+    return labels->progress + std::string(" ") + std::to_string(percent) + " %  " + speed + "  " +
+           remaining + left + "  (" + SizeText(done) + " / " + SizeText(whole) + ")";
 }
 
 std::string FileNameOfUrl(std::string_view url) {

@@ -34,9 +34,10 @@ std::string SizeText(uint64_t bytes);
 
 // The download's progress line in language ("de", "en", "fr", "it" or "es"; others English),
 // in Windows-1252: the percentage, the speed, the time left and the sizes; with total unknown
-// (negative) only the bytes so far and the speed.
+// (negative) only the bytes so far and the speed. compact: without the longest label (the time
+// left), for a narrow terminal.
 std::string ProgressLine(std::string_view language, uint64_t done, int64_t total,
-                         uint64_t elapsedMs);
+                         uint64_t elapsedMs, bool compact = false);
 
 // The file name a URL's resource is saved under: the last part of its path, %XX decoded
 // (unless that would make a separator or a control), "index.html" for a folder's address.

@@ -87,6 +87,8 @@ TEST(ProgressLine, InTheChosenLanguage) {
         SCOPED_TRACE(c.language);
         EXPECT_EQ(ProgressLine(c.language, c.done, c.total, c.ms), c.out);
     }
+    EXPECT_EQ(ProgressLine("fr", 1536, 10240, 500, true),
+              "Avancement: 15 %  Vitesse: 3.0 KB/s  0:03  (1.5 KB / 10.0 KB)");
 }
 
 TEST(FileNameOfUrl, TheLastPartOfThePath) {
