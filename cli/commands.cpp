@@ -43,6 +43,36 @@ bool IsHttpAddress(const char* url) {
     return AfxParseURL(url, service, server, object, port) && service == AFX_INET_SERVICE_HTTP;
 }
 
+// The reason the first write to standard output failed, kept before anything else can change
+// errno.
+int g_outputError = 0;
+
+void WriteOut(const char* data, size_t size) {
+    if (std::fwrite(data, 1, size, stdout) != size && g_outputError == 0) {
+        g_outputError = errno != 0 ? errno : EIO;
+    }
+}
+
+void WriteLine(const std::string& line) {
+    WriteOut(line.data(), line.size());
+    WriteOut("\n", 1);
+}
+
+// Standard output once everything is written to it: false (and said) when that failed, as on
+// a full disk.
+bool OutputWritten(const char* what) {
+    errno = 0;
+    if (std::fflush(stdout) != 0 && g_outputError == 0) {
+        g_outputError = errno != 0 ? errno : EIO;
+    }
+    if (g_outputError == 0 && std::ferror(stdout) == 0) {
+        return true;
+    }
+    std::fprintf(stderr, "quor-inet: could not write %s to standard output: %s\n", what,
+                 std::strerror(g_outputError != 0 ? g_outputError : EIO));
+    return false;
+}
+
 // The port an http address names, 0 without one; -1 when it is no number of 1 to 65535.
 long PortOf(const std::string& url) {
     const size_t start = url.find("://");
@@ -171,8 +201,10 @@ class TerminalSearchView : public SearchView {
     void SetProgressPos(uint32_t) override {}
     void AddFoundLine(const char* line, FoundFileEntry* entry) override {
         m_line.Clear();
-        std::printf("%s\n", FoundLineForTerminal(line, entry).c_str());
-        std::fflush(stdout);
+        WriteLine(FoundLineForTerminal(line, entry));
+        if (std::fflush(stdout) != 0 && g_outputError == 0) {
+            g_outputError = errno != 0 ? errno : EIO;
+        }
         Draw();
     }
     void EndSearch(const char*) override { m_line.Clear(); }
@@ -265,17 +297,6 @@ class TerminalProgress : public DownloadProgressWindow {
     bool m_updated = false;
     bool m_drawn = false;
 };
-
-// Standard output once everything is written to it: false (and said) when that failed, as on
-// a full disk.
-bool OutputWritten(const char* what) {
-    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
-        return true;
-    }
-    std::fprintf(stderr, "quor-inet: could not write %s to standard output: %s\n", what,
-                 std::strerror(errno != 0 ? errno : EIO));
-    return false;
-}
 
 std::string TroubleText(FileTrouble trouble) {
     switch (trouble) {
@@ -403,8 +424,7 @@ int RunSearch(const SearchOptions& options) {
                     AppendResultUrl(result, *entry);
                 }
             }
-            std::printf("%s\n",
-                        BytesForTerminal(std::string_view(result, result.GetLength())).c_str());
+            WriteLine(BytesForTerminal(std::string_view(result, result.GetLength())));
         }
     }
     FreeFoundFiles();
@@ -519,9 +539,8 @@ int RunDownloadCommand(const std::string& url, const std::string& path) {
             std::ifstream in(file, std::ios::binary);
             char buffer[65536];
             copied = static_cast<bool>(in);
-            while (copied && in.read(buffer, sizeof buffer), in.gcount() > 0) {
-                copied = std::fwrite(buffer, 1, static_cast<size_t>(in.gcount()), stdout) ==
-                         static_cast<size_t>(in.gcount());
+            while (copied && g_outputError == 0 && in.read(buffer, sizeof buffer).gcount() > 0) {
+                WriteOut(buffer, static_cast<size_t>(in.gcount()));
             }
         }
         fs::remove(file, error);
