@@ -15,6 +15,7 @@
 #include "afx/thread.h"
 #include "cli/display.h"
 #include "cli/terminal.h"
+#include "host/download_name.h"
 #include "quor_inet/crawler/crawl_worker.h"
 #include "quor_inet/crawler/start_address.h"
 #include "quor_inet/found/found_files.h"
@@ -26,6 +27,9 @@ namespace cli {
 namespace {
 
 namespace fs = std::filesystem;
+
+// What most file systems take for one name.
+constexpr size_t kMaxFileName = 255;
 
 std::atomic<bool> g_interrupted{false};
 
@@ -511,9 +515,9 @@ int RunDownloadCommand(const std::string& url, const std::string& path) {
                  ".download"))
                    .string();
     } else if (file.empty()) {
-        file = FileNameOfUrl(source.url);
+        file = quor_host::DownloadFileName(source.url, kMaxFileName);
     } else if (fs::is_directory(file, error)) {
-        file = (fs::path(file) / FileNameOfUrl(source.url)).string();
+        file = (fs::path(file) / quor_host::DownloadFileName(source.url, kMaxFileName)).string();
     }
     TerminalMessageBox boxes;
     DownloadOutcome outcome;

@@ -195,37 +195,4 @@ std::string ProgressLine(std::string_view language, uint64_t done, int64_t total
            remaining + left + "  (" + SizeText(done) + " / " + SizeText(whole) + ")";
 }
 
-std::string FileNameOfUrl(std::string_view url) {
-    const size_t scheme = url.find("://");
-    std::string_view rest = scheme == std::string_view::npos ? url : url.substr(scheme + 3);
-    rest = rest.substr(0, rest.find_first_of("?#"));
-    const size_t slash = rest.find('/');
-    if (slash == std::string_view::npos) {
-        return "index.html";  // a server's address alone
-    }
-    const std::string_view raw = rest.substr(rest.rfind('/') + 1);
-    std::string name;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        auto hex = [](char c) {
-            return c >= '0' && c <= '9'   ? c - '0'
-                   : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                   : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                          : -1;
-        };
-        if (raw[i] == '%' && i + 2 < raw.size() && hex(raw[i + 1]) >= 0 && hex(raw[i + 2]) >= 0) {
-            const auto c = static_cast<char>(hex(raw[i + 1]) * 16 + hex(raw[i + 2]));
-            if (c != '/' && c != '\\' && static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
-                name += c;
-                i += 2;
-                continue;
-            }
-        }
-        name += raw[i];
-    }
-    if (name.empty() || name == "." || name == "..") {
-        return "index.html";
-    }
-    return name;
-}
-
 }  // namespace cli

@@ -39,8 +39,4 @@ std::string SizeText(uint64_t bytes);
 std::string ProgressLine(std::string_view language, uint64_t done, int64_t total,
                          uint64_t elapsedMs, bool compact = false);
 
-// The file name a URL's resource is saved under: the last part of its path, %XX decoded
-// (unless that would make a separator or a control), "index.html" for a folder's address.
-std::string FileNameOfUrl(std::string_view url);
-
 }  // namespace cli

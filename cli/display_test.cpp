@@ -91,24 +91,5 @@ TEST(ProgressLine, InTheChosenLanguage) {
               "Avancement: 15 %  Vitesse: 3.0 KB/s  0:03  (1.5 KB / 10.0 KB)");
 }
 
-TEST(FileNameOfUrl, TheLastPartOfThePath) {
-    const struct {
-        const char* url;
-        const char* name;
-    } cases[] = {
-        {"http://h/music/song.mp3", "song.mp3"},
-        {"http://h/music/song.mp3?dl=1#x", "song.mp3"},
-        {"http://h/m%C3%BCsik%20one.mp3", "m\xC3\xBCsik one.mp3"},
-        {"http://h/a%2Fb.mp3", "a%2Fb.mp3"},  // no separator made of an escape
-        {"http://h/a%0Ab.mp3", "a%0Ab.mp3"},
-        {"http://h/music/", "index.html"},
-        {"http://h", "index.html"},
-        {"http://h/..", "index.html"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FileNameOfUrl(c.url), c.name) << c.url;
-    }
-}
-
 }  // namespace
 }  // namespace cli
