@@ -222,7 +222,8 @@ void PrintRow(const char* label, const Outcome& outcome, const Outcome& goalPeer
     std::printf("\n");
 }
 
-constexpr char kUsage[] = "usage: crawl_bench url [--runs N] [--depth N] [--access-log FILE]\n";
+constexpr char kUsage[] =
+    "usage: crawl_bench url [--runs N] [--depth N] [--access-log FILE] [--search-only]\n";
 
 }  // namespace
 
@@ -231,6 +232,7 @@ int main(int argc, char** argv) {
     std::string logPath;
     int runs = 3;
     int depth = 3;
+    bool searchOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
@@ -238,6 +240,8 @@ int main(int argc, char** argv) {
             depth = std::max(0, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--access-log") == 0 && i + 1 < argc) {
             logPath = argv[++i];
+        } else if (std::strcmp(argv[i], "--search-only") == 0) {
+            searchOnly = true;
         } else if (argv[i][0] != '-' && url.empty()) {
             url = argv[i];
         } else {
@@ -252,6 +256,18 @@ int main(int argc, char** argv) {
     // Loopback is never reached through a proxy, by any client.
     setenv("NO_PROXY", "127.0.0.1,localhost", 1);
     setenv("no_proxy", "127.0.0.1,localhost", 1);
+
+    if (searchOnly) {
+        quor::bench::CountingView view;
+        const Timing timing = TimeSearch(url, depth, view);
+        FreeFoundFiles();
+        if (timing.seconds <= 0) {
+            std::fputs("crawl_bench: the search did not run to its end\n", stderr);
+            return 1;
+        }
+        std::printf("%.3f %u %u\n", timing.seconds, view.pages, view.audioFiles);
+        return 0;
+    }
 
     const AccessLog log(logPath);
     const fs::path scratch =
