@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "afx/thread.h"
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"

@@ -16,7 +16,7 @@
 #include "cli/display.h"
 #include "cli/terminal.h"
 #include "host/download_name.h"
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
 #include "quor_inet/crawler/start_address.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/state/search_state.h"

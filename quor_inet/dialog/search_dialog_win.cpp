@@ -7,7 +7,7 @@
 #include "afx/message_box.h"
 #include "afx/thread.h"
 #include "maker/quor_prof/quor_prof.h"
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
 #include "quor_inet/crawler/start_address.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/resources/resource.h"

@@ -1,4 +1,4 @@
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
 
 #include <cstring>
 #include <memory>
