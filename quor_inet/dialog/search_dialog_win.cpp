@@ -8,6 +8,7 @@
 #include "afx/thread.h"
 #include "maker/quor_prof/quor_prof.h"
 #include "quor_inet/worker/crawl_worker.h"
+#include "quor_inet/worker/worker_start.h"
 #include "quor_inet/crawler/start_address.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/resources/resource.h"
@@ -227,10 +228,7 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
     searchUrl = start.address;
     m_strUrl = searchUrl;
 
-    // Started suspended and resumed once marked: a worker that ends at once must find the
-    // marker set, or the search it clears would stay running for the dialog.
-    CWinThread* worker = AfxBeginThread(
-        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(searchUrl)), true);
+    CWinThread* worker = StartCrawlWorker(CrawlThreadProc, searchUrl);
     if (worker == nullptr) {
         // No search runs: the dialog goes back to its idle state rather than wait for a worker
         // that never comes.
@@ -238,8 +236,6 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
         return;
     }
     m_pWorker.reset(worker);
-    g_pSearchThread = worker;
-    worker->ResumeThread();
 }
 
 void CInternetSearchDlg::JoinWorker() {
