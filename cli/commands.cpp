@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "afx/ascii.h"
 #include "afx/message_box.h"
 #include "afx/parse_url.h"
 #include "afx/thread.h"
@@ -122,7 +122,7 @@ class TerminalMessageBox : public MessageBoxService {
             std::fputs("\n", stderr);
             return yesNo ? IDNO : IDCANCEL;
         }
-        const int first = answer.empty() ? 0 : std::tolower(static_cast<unsigned char>(answer[0]));
+        const char first = answer.empty() ? '\0' : afx::AsciiLower(answer[0]);
         if (yesNo) {
             return first == 'y' ? IDYES : IDNO;
         }

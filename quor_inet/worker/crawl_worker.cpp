@@ -1,9 +1,9 @@
 #include "quor_inet/worker/crawl_worker.h"
 
-#include <cstring>
 #include <memory>
 #include <string_view>
 
+#include "afx/ascii.h"
 #include "afx/exceptions.h"
 #include "afx/parse_url.h"
 #include "afx/string_list.h"
@@ -220,7 +220,7 @@ unsigned CrawlThreadProc(void* startUrl) {
     // buffer, so that the copy cannot fail.
     char searchLabel[kLookupBufferSize] = {};
     if (const char* label = LoadResString(IDS_SEARCH); label != nullptr) {
-        std::strncpy(searchLabel, label, sizeof searchLabel - 1);
+        afx::CopyBounded(searchLabel, sizeof searchLabel, label);
     }
     g_pSearchThread = nullptr;
     view.End(searchLabel);
