@@ -7,7 +7,7 @@
 #include "quor_inet/crawler/address_list.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"
-#include "quor_inet/tags/audio_file_info.h"
+#include "quor_inet/tags/audio_network_reader.h"
 
 FoundFileEntry* g_pFoundFiles = nullptr;
 
