@@ -5,7 +5,8 @@
 #include <cstdint>
 
 #include "afx/thread.h"
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
+#include "quor_inet/worker/worker_start.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"
@@ -40,12 +41,9 @@ inline bool RunCountingSearch(const char* url, int32_t depth, CountingView& view
     g_bStopSearch = 0;
     g_pSearchView = &view;
     g_strSearchUrl() = url;
-    CWinThread* worker = AfxBeginThread(
-        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())), true);
+    CWinThread* worker = StartCrawlWorker(CrawlThreadProc, g_strSearchUrl());
     bool ok = false;
     if (worker != nullptr) {
-        g_pSearchThread = worker;
-        worker->ResumeThread();
         worker->Join();
         ok = worker->GetExitCode() == 1 && view.ended && g_bStopSearch.load() == 0;
         delete worker;

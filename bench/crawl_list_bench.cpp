@@ -24,7 +24,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/state/search_state.h"
 

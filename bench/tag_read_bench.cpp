@@ -9,7 +9,7 @@
 #include <string>
 
 #include "afx/inet/internet_session.h"
-#include "quor_inet/tags/audio_file_info.h"
+#include "quor_inet/tags/audio_network_reader.h"
 #include "tests/server/test_http_server.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -10,13 +9,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "afx/ascii.h"
 #include "afx/message_box.h"
 #include "afx/parse_url.h"
 #include "afx/thread.h"
 #include "cli/display.h"
 #include "cli/terminal.h"
 #include "host/download_name.h"
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
+#include "quor_inet/worker/worker_start.h"
 #include "quor_inet/crawler/start_address.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/state/search_state.h"
@@ -121,7 +122,7 @@ class TerminalMessageBox : public MessageBoxService {
             std::fputs("\n", stderr);
             return yesNo ? IDNO : IDCANCEL;
         }
-        const int first = answer.empty() ? 0 : std::tolower(static_cast<unsigned char>(answer[0]));
+        const char first = answer.empty() ? '\0' : afx::AsciiLower(answer[0]);
         if (yesNo) {
             return first == 'y' ? IDYES : IDNO;
         }
@@ -394,15 +395,11 @@ int RunSearch(const SearchOptions& options) {
     g_bStopSearch = 0;
     CatchInterrupt(OnInterrupt);
 
-    // Marked before it runs, as the dialog does: the worker clears the marker at its end.
-    CWinThread* worker = AfxBeginThread(
-        SearchThread, const_cast<char*>(static_cast<const char*>(g_strSearchUrl())), true);
+    CWinThread* worker = StartCrawlWorker(SearchThread, g_strSearchUrl());
     if (worker == nullptr) {
         std::fputs("quor-inet: could not start the search (no thread)\n", stderr);
         return kExitFailed;
     }
-    g_pSearchThread = worker;
-    worker->ResumeThread();
     worker->Join();
     delete worker;
     g_pSearchView = nullptr;

@@ -3,11 +3,12 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cctype>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
 
+#include "afx/ascii.h"
 #include "cli/terminal.h"
 
 namespace cli {
@@ -34,9 +35,7 @@ std::string LocaleName(const char* category) {
 }
 
 std::string Lowered(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
+    std::transform(text.begin(), text.end(), text.begin(), afx::AsciiLower);
     return text;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "afx/ascii.h"
 #include "quor_inet/crawler/url_resolution.h"
 
 namespace {
@@ -43,8 +44,7 @@ const TagRule* FindRule(std::string_view name) noexcept {
     }
     char lowered[kLongestName];
     for (size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        lowered[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        lowered[i] = afx::AsciiLower(name[i]);
     }
     const std::string_view key(lowered, name.size());
     for (const TagRule& rule : kTagRules) {

@@ -1,6 +1,9 @@
 #include "quor_inet/crawler/start_address.h"
 
-#include <cctype>
+#include <cstring>
+#include <string_view>
+
+#include "afx/ascii.h"
 
 namespace {
 
@@ -10,14 +13,9 @@ constexpr int kHttpPrefixLength = 7;
 }  // namespace
 
 bool BeginsWithHttp(const char* text) {
-    // Stops at the first difference, so a shorter text ends the walk at its terminator.
-    for (int i = 0; i < kHttpPrefixLength; ++i) {
-        if (std::toupper(static_cast<unsigned char>(text[i])) !=
-            std::toupper(static_cast<unsigned char>(kHttpPrefix[i]))) {
-            return false;
-        }
-    }
-    return true;
+    // Only the prefix's length is looked at: a dropped text may be long.
+    return afx::StartsWithNoCase(std::string_view(text, strnlen(text, kHttpPrefixLength)),
+                                 kHttpPrefix);
 }
 
 StartAddress NormalizeStartAddress(const char* text) {

@@ -26,4 +26,19 @@ TEST(NormalizeStartAddress, FieldAndWorker) {
     }
 }
 
+TEST(BeginsWithHttp, PrefixInAnyCase) {
+    const struct {
+        const char* text;
+        bool begins;
+    } cases[] = {
+        {"http://host/", true},   {"HTTP://HOST", true},  {"hTtP://", true},
+        {"http:/", false},        {"http", false},        {"", false},
+        {"https://host/", false}, {"ftp://host/", false}, {" http://host/", false},
+        {"\xC8TTP://", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BeginsWithHttp(c.text), c.begins) << c.text;
+    }
+}
+
 }  // namespace

@@ -1,36 +1,14 @@
 #include "quor_inet/crawler/url_resolution.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "afx/ascii.h"
 
 namespace url_text {
 namespace {
 
 constexpr size_t npos = std::string_view::npos;
-
-char LowerAscii(char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) noexcept {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Exactly prefix.size() leading characters compared; a shorter text never matches.
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) noexcept {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool IsWhite(char c) noexcept {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 // Keeps the value's characters except blanks, line feeds and carriage returns, up to its "#".
 void AppendCleaned(std::string_view raw, std::string& out) {
@@ -117,12 +95,12 @@ bool Resolve(std::string_view base, std::string_view tag, std::string_view keywo
     const std::string_view v = out;
 
     for (std::string_view scheme : kKeptSchemes) {
-        if (StartsWithNoCase(v, scheme)) {
+        if (afx::StartsWithNoCase(v, scheme)) {
             return true;
         }
     }
     for (std::string_view host : kWebHosts) {
-        if (StartsWithNoCase(v, host)) {
+        if (afx::StartsWithNoCase(v, host)) {
             out.insert(0, "http://");
             return true;
         }
@@ -170,7 +148,7 @@ int Classify(std::string& url) {
         return 1;
     }
     if (static_cast<long>(lastDot) < r) {
-        while (!url.empty() && IsWhite(url.back())) {
+        while (!url.empty() && afx::IsAsciiSpace(url.back())) {
             url.pop_back();
         }
         url.push_back('/');
@@ -178,7 +156,7 @@ int Classify(std::string& url) {
     }
     const std::string_view extension = std::string_view(url).substr(lastDot);
     for (std::string_view page : kPageExtensions) {
-        if (EqualNoCase(extension, page)) {
+        if (afx::EqualsNoCase(extension, page)) {
             return 1;
         }
     }
@@ -203,16 +181,8 @@ void ResolveReference(const CString& baseUrl, const CString& tagText, const CStr
                       CString& value) {
     std::string lower(url_text::View(keyword));
     std::string upper = lower;
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    std::transform(lower.begin(), lower.end(), lower.begin(), afx::AsciiLower);
+    std::transform(upper.begin(), upper.end(), upper.begin(), afx::AsciiUpper);
     std::string out;
     if (url_text::Resolve(url_text::View(baseUrl), url_text::View(tagText), lower, upper, out)) {
         value = ToCString(out);

@@ -1,18 +1,17 @@
-#include "quor_inet/dialog/search_dialog.h"
+#include "quor_inet/dialog/search_dialog_win.h"
 
 #include <commctrl.h>
-
-#include <cstring>
 
 #include "afx/message_box.h"
 #include "afx/thread.h"
 #include "maker/quor_prof/quor_prof.h"
-#include "quor_inet/crawler/crawl_worker.h"
 #include "quor_inet/crawler/start_address.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/resources/resource.h"
 #include "quor_inet/resources/string_lookup.h"
 #include "quor_inet/state/search_state.h"
+#include "quor_inet/worker/crawl_worker.h"
+#include "quor_inet/worker/worker_start.h"
 
 namespace {
 
@@ -38,38 +37,6 @@ void InitSearchControls() {
     (void)registered;
 }
 
-// The CF_TEXT data of a drag, read up to its terminating zero but never past its memory
-// block: a source may hand over text without one.
-class DraggedText {
-  public:
-    explicit DraggedText(COleDataObject* data) {
-        STGMEDIUM medium = {};
-        if (data == nullptr || !data->IsDataAvailable(CF_TEXT) ||
-            !data->GetData(CF_TEXT, &medium)) {
-            return;
-        }
-        if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal != nullptr) {
-            if (const auto* text = static_cast<const char*>(GlobalLock(medium.hGlobal));
-                text != nullptr) {
-                const SIZE_T size = GlobalSize(medium.hGlobal);
-                const auto* end = static_cast<const char*>(memchr(text, '\0', size));
-                m_strText = CString(text, static_cast<int>(end != nullptr ? end - text : size));
-                m_bHaveText = true;
-                GlobalUnlock(medium.hGlobal);
-            }
-        }
-        ReleaseStgMedium(&medium);
-    }
-    DraggedText(const DraggedText&) = delete;
-    DraggedText& operator=(const DraggedText&) = delete;
-
-    const char* Text() const { return m_bHaveText ? static_cast<const char*>(m_strText) : nullptr; }
-
-  private:
-    CString m_strText;
-    bool m_bHaveText = false;
-};
-
 }  // namespace
 
 struct CInternetSearchDlg::ViewUpdate {
@@ -78,49 +45,6 @@ struct CInternetSearchDlg::ViewUpdate {
     uint32_t number = 0;
     FoundFileEntry* entry = nullptr;
 };
-
-// ---------------------------------------------------------------------------------------------
-// The drop target
-
-DROPEFFECT CUrlDropTarget::OnDragEnter(CWnd* window, COleDataObject* data, DWORD, POINT point) {
-    m_bAccept = FALSE;
-    DraggedText dragged(data);
-    if (dragged.Text() != nullptr) {
-        if (!BeginsWithHttp(dragged.Text())) {
-            return DROPEFFECT_NONE;
-        }
-        m_bAccept = TRUE;
-    }
-    CInternetSearchDlg* dialog = g_pSearchDlg.load();
-    if (!m_bAccept || window == nullptr || dialog == nullptr) {
-        return DROPEFFECT_NONE;
-    }
-    window->ClientToScreen(&point);
-    RECT rect;
-    dialog->GetWindowRect(&rect);
-    const bool inside = rect.left <= point.x && point.x < rect.right && rect.top <= point.y &&
-                        point.y < rect.bottom;
-    return inside ? DROPEFFECT_COPY : DROPEFFECT_NONE;
-}
-
-DROPEFFECT CUrlDropTarget::OnDragOver(CWnd*, COleDataObject*, DWORD, POINT) {
-    return m_bAccept ? DROPEFFECT_COPY : DROPEFFECT_NONE;
-}
-
-BOOL CUrlDropTarget::OnDrop(CWnd*, COleDataObject* data, DROPEFFECT, POINT) {
-    DraggedText dragged(data);
-    CInternetSearchDlg* dialog = g_pSearchDlg.load();
-    if (dragged.Text() != nullptr && dialog != nullptr) {
-        dialog->SetDlgItemText(IDC_URL, dragged.Text());
-        dialog->OnSearchButton();
-    }
-    m_bAccept = FALSE;
-    return FALSE;
-}
-
-void CUrlDropTarget::OnDragLeave(CWnd*) {
-    m_bAccept = FALSE;
-}
 
 // ---------------------------------------------------------------------------------------------
 // The dialog
@@ -227,10 +151,7 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
     searchUrl = start.address;
     m_strUrl = searchUrl;
 
-    // Started suspended and resumed once marked: a worker that ends at once must find the
-    // marker set, or the search it clears would stay running for the dialog.
-    CWinThread* worker = AfxBeginThread(
-        CrawlThreadProc, const_cast<char*>(static_cast<const char*>(searchUrl)), true);
+    CWinThread* worker = StartCrawlWorker(CrawlThreadProc, searchUrl);
     if (worker == nullptr) {
         // No search runs: the dialog goes back to its idle state rather than wait for a worker
         // that never comes.
@@ -238,8 +159,6 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
         return;
     }
     m_pWorker.reset(worker);
-    g_pSearchThread = worker;
-    worker->ResumeThread();
 }
 
 void CInternetSearchDlg::JoinWorker() {

@@ -1,42 +1,32 @@
 #include "quor_inet/found/found_files.h"
 
 #include <memory>
-#include <string>
-#include <unordered_set>
+#include <string_view>
 
 #include "afx/parse_url.h"
+#include "quor_inet/crawler/address_list.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"
-#include "quor_inet/tags/audio_file_info.h"
+#include "quor_inet/tags/audio_network_reader.h"
 
 FoundFileEntry* g_pFoundFiles = nullptr;
 
 namespace {
 
-FoundFileEntry* g_pLastFound = nullptr;
-uint32_t g_nFoundCount = 0;
-bool g_bFoundLimitTold = false;
 // The stored URLs as the duplicate test compares them, so a candidate is found without a walk.
-std::unordered_set<std::string> g_foundKeys;
+AddressList<FoundFileEntry> g_foundList(g_pFoundFiles, kMaxFoundFiles);
 
-// The stored form of a URL in the index: the duplicate test compares without regard to case.
-std::string CaseBlindKey(CString text) {
-    text.MakeLower();
-    return std::string(text, static_cast<size_t>(text.GetLength()));
+std::string_view TextOf(const CString& text) {
+    return std::string_view(text, static_cast<size_t>(text.GetLength()));
 }
 
 enum class AudioKind { kNone, kMp3, kOther };
 
-AudioKind KindByExtension(const CString& url) {
-    const int dot = url.ReverseFind('.');
-    if (dot < 0) {
-        return AudioKind::kNone;
-    }
-    const CString extension = url.Mid(dot);
-    if (extension.CompareNoCase(".mp3") == 0) {
+AudioKind KindByExtension(std::string_view url) {
+    if (HasExtension(url, ".mp3")) {
         return AudioKind::kMp3;
     }
-    if (extension.CompareNoCase(".wav") == 0 || extension.CompareNoCase(".wma") == 0) {
+    if (HasExtension(url, ".wav") || HasExtension(url, ".wma")) {
         return AudioKind::kOther;
     }
     return AudioKind::kNone;
@@ -92,7 +82,7 @@ void AddFoundFile(const char* url) {
         return;
     }
     const CString text(url);
-    const AudioKind kind = KindByExtension(text);
+    const AudioKind kind = KindByExtension(TextOf(text));
     if (kind == AudioKind::kNone || !ServiceTaken(url)) {
         return;
     }
@@ -100,13 +90,12 @@ void AddFoundFile(const char* url) {
     // two files.
     CString copy = text;
     copy.Replace('\\', '/');
-    if (g_foundKeys.count(CaseBlindKey(copy)) != 0) {
+    if (g_foundList.Find(CaseBlindKey(TextOf(copy))) != nullptr) {
         return;
     }
 
-    if (g_nFoundCount >= kMaxFoundFiles) {
-        if (!g_bFoundLimitTold) {
-            g_bFoundLimitTold = true;
+    if (g_foundList.IsFull()) {
+        if (g_foundList.FirstTimeFull()) {
             if (SearchView* view = g_pSearchView.load(); view != nullptr) {
                 view->ListLimitReached(SearchList::kFound, kMaxFoundFiles);
             }
@@ -117,16 +106,8 @@ void AddFoundFile(const char* url) {
     auto owned = std::make_unique<FoundFileEntry>();
     owned->strUrl = text;
     // A stored text that holds '\' is found only by the same text with '/' in its place.
-    // Indexed before it is linked: a failed allocation leaves the list as it was.
-    g_foundKeys.insert(CaseBlindKey(text));
-    FoundFileEntry* entry = owned.release();
-    if (g_pLastFound == nullptr) {
-        g_pFoundFiles = entry;
-    } else {
-        g_pLastFound->pNext = entry;
-    }
-    g_pLastFound = entry;
-    const uint32_t number = g_nFoundCount++;
+    const uint32_t number = g_foundList.Count();
+    FoundFileEntry* entry = g_foundList.Append(std::move(owned), CaseBlindKey(TextOf(text)));
 
     const bool wantTags = kind == AudioKind::kMp3 && g_bReadID3.load() != 0;
     CString title;
@@ -142,19 +123,11 @@ void AddFoundFile(const char* url) {
 }
 
 void FreeFoundFiles() {
-    while (g_pFoundFiles != nullptr) {
-        FoundFileEntry* next = g_pFoundFiles->pNext;
-        delete g_pFoundFiles;
-        g_pFoundFiles = next;
-    }
-    g_pLastFound = nullptr;
-    g_nFoundCount = 0;
-    g_bFoundLimitTold = false;
-    g_foundKeys.clear();
+    g_foundList.Clear();
 }
 
 uint32_t FoundFileCount() {
-    return g_nFoundCount;
+    return g_foundList.Count();
 }
 
 void AppendResultUrl(CString& result, const FoundFileEntry& entry) {

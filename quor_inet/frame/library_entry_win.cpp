@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "afx/resources.h"
-#include "quor_inet/transfer/download_progress_dlg.h"
+#include "quor_inet/transfer/download_progress_dlg_win.h"
 
 // A static object, so the C runtime constructs it before DllMain sees the attach and
 // destroys it after DllMain has handled the detach.

@@ -1,8 +1,8 @@
 #include "quor_inet/resources/string_lookup.h"
 
-#include <cstring>
 #include <mutex>
 
+#include "afx/ascii.h"
 #include "afx/cstring.h"
 #include "afx/exceptions.h"
 #include "quor_inet/resources/string_source.h"
@@ -32,12 +32,7 @@ const char* LoadResString(unsigned id) {
     } catch (...) {
         return nullptr;  // out of memory in the chain itself
     }
-    size_t length = std::strlen(text);
-    if (length > kLookupBufferSize - 1) {
-        length = kLookupBufferSize - 1;
-    }
     std::lock_guard lock(g_lookupMutex);
-    std::memcpy(g_szLookup, static_cast<const char*>(text), length);
-    g_szLookup[length] = '\0';
+    afx::CopyBounded(g_szLookup, sizeof g_szLookup, static_cast<const char*>(text));
     return g_szLookup;
 }

@@ -46,10 +46,6 @@ uint32_t BigEndian32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | BigEndian24(p + 1);
 }
 
-bool IsTrailingSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 }  // namespace
 
 uint32_t DecodeSynchsafe(const uint8_t* bytes) {
@@ -130,11 +126,8 @@ void DecodeTextFrame(const uint8_t* content, uint32_t n, bool compressed, CStrin
     } else {
         return;
     }
-    size_t length = text.size();
-    while (length > 0 && IsTrailingSpace(text[length - 1])) {
-        --length;
-    }
-    out = CString(text.data(), static_cast<int>(length));
+    out = CString(text.data(), static_cast<int>(text.size()));
+    out.TrimRight();
 }
 
 void WalkTagFrames(const uint8_t* body, uint32_t bodySize, int version, uint8_t flags,

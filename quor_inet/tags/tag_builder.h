@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "quor_inet/tags/audio_info.h"
+#include "quor_inet/tags/audio_byte_reader.h"
 
 using Bytes = std::vector<uint8_t>;
 

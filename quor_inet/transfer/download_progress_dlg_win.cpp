@@ -1,4 +1,4 @@
-#include "quor_inet/transfer/download_progress_dlg.h"
+#include "quor_inet/transfer/download_progress_dlg_win.h"
 
 #include <commctrl.h>
 

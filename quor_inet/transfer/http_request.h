@@ -4,12 +4,15 @@
 
 #include <cstdint>
 
+#include "afx/inet/inet_constants.h"
+
 class CInternetSession;
 class CHttpConnection;
 class CHttpFile;
 
 // Reuse an existing connection to the server; do not follow redirections.
-inline constexpr uint32_t kHttpRequestFlags = 0x20200000;
+inline constexpr uint32_t kHttpRequestFlags =
+    INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 // The error text of one attempt: 259 characters and the terminator.
 inline constexpr unsigned kRequestErrorTextSize = 260;

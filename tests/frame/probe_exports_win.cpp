@@ -4,7 +4,7 @@
 
 #include "afx/resources.h"
 #include "afx/test_hooks.h"
-#include "quor_inet/transfer/download_progress_dlg.h"
+#include "quor_inet/transfer/download_progress_dlg_win.h"
 #include "quor_inet/resources/string_lookup.h"
 
 extern "C" const char* QuorProbe_LoadResString(unsigned id) {

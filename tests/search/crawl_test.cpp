@@ -16,7 +16,7 @@
 
 #include "afx/test_hooks.h"
 #include "afx/thread.h"
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"

@@ -16,7 +16,7 @@
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/resources/string_lookup.h"
 #include "quor_inet/resources/resource.h"
-#include "quor_inet/tags/audio_file_info.h"
+#include "quor_inet/tags/audio_network_reader.h"
 #include "quor_inet/transfer/download.h"
 #include "quor_inet/transfer/http_request.h"
 #include "quor_inet/transfer/page_fetch.h"

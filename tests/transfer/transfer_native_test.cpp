@@ -9,7 +9,7 @@
 #include "afx/inet/internet_session.h"
 #include "maker/sndcore/sndcore.h"
 #include "quor_inet/state/search_state.h"
-#include "quor_inet/tags/audio_file_info.h"
+#include "quor_inet/tags/audio_network_reader.h"
 #include "quor_inet/transfer/download.h"
 #include "quor_inet/transfer/http_request.h"
 #include "quor_inet/transfer/page_fetch.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "quor_inet/tags/audio_info.h"
+#include "quor_inet/tags/audio_byte_reader.h"
 #include "quor_inet/tags/id3_tag.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "quor_inet/tags/audio_info.h"
+#include "quor_inet/tags/audio_byte_reader.h"
 
 #include <algorithm>
 #include <vector>

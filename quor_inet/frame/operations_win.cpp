@@ -1,6 +1,6 @@
 // The two operations the host calls.
-#include "quor_inet/dialog/search_dialog.h"
-#include "quor_inet/transfer/download_progress_dlg.h"
+#include "quor_inet/dialog/search_dialog_win.h"
+#include "quor_inet/transfer/download_progress_dlg_win.h"
 #include "quor_inet/frame/export_guard.h"
 #include "quor_inet/include/quor_inet.h"
 #include "quor_inet/transfer/download.h"

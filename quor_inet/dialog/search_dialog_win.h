@@ -1,7 +1,7 @@
 #pragma once
 
 // Windows only: the search dialog that INet_DoInternetDlg shows (template IDD_INTERNET_SEARCH),
-// with the drop target that takes a web address dragged onto it.
+// with its drop target.
 
 #include <windows.h>
 
@@ -10,26 +10,13 @@
 
 #include "afx/cstring.h"
 #include "afx/win/dialog.h"
-#include "afx/win/ole_drop_target.h"
+#include "quor_inet/dialog/url_drop_target_win.h"
 #include "quor_inet/state/search_view.h"
 
 class CWinThread;
 
 // The start address shown when neither the host nor the settings store give one.
 inline constexpr char kDefaultStartAddress[] = "www.freesound.org";
-
-// Accepts text (CF_TEXT) that begins with "http://" in any letter case; a drop puts it into
-// the URL field and presses Search (or Stop) for the user.
-class CUrlDropTarget : public COleDropTarget {
-  public:
-    DROPEFFECT OnDragEnter(CWnd* window, COleDataObject* data, DWORD keyState,
-                           POINT point) override;
-    DROPEFFECT OnDragOver(CWnd* window, COleDataObject* data, DWORD keyState, POINT point) override;
-    BOOL OnDrop(CWnd* window, COleDataObject* data, DROPEFFECT dropEffect, POINT point) override;
-    void OnDragLeave(CWnd* window) override;
-
-    BOOL m_bAccept = FALSE;  // the data over the dialog is an address it takes
-};
 
 class CInternetSearchDlg : public CDialog, public SearchView {
   public:

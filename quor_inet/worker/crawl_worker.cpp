@@ -1,13 +1,13 @@
-#include "quor_inet/crawler/crawl_worker.h"
+#include "quor_inet/worker/crawl_worker.h"
 
-#include <cstring>
 #include <memory>
-#include <string>
-#include <unordered_map>
+#include <string_view>
 
+#include "afx/ascii.h"
 #include "afx/exceptions.h"
 #include "afx/parse_url.h"
 #include "afx/string_list.h"
+#include "quor_inet/crawler/address_list.h"
 #include "quor_inet/crawler/playlist_reader.h"
 #include "quor_inet/crawler/reference_scanner.h"
 #include "quor_inet/crawler/url_resolution.h"
@@ -22,18 +22,9 @@ CrawlEntry* g_pCrawlList = nullptr;
 
 namespace {
 
-CrawlEntry* g_pLastCrawl = nullptr;
-uint32_t g_nCrawlCount = 0;
-bool g_bCrawlLimitTold = false;
-PageAnswer g_startPageAnswer;
 // Every queued address by its case-blind text, so a duplicate is found without a walk.
-std::unordered_map<std::string, CrawlEntry*> g_crawlIndex;
-
-std::string CaseBlindKey(const char* text) {
-    CString key(text);
-    key.MakeLower();
-    return std::string(key, static_cast<size_t>(key.GetLength()));
-}
+AddressList<CrawlEntry> g_crawlList(g_pCrawlList, kMaxCrawlEntries);
+PageAnswer g_startPageAnswer;
 
 bool StopRequested() {
     return g_bStopSearch.load() != 0;
@@ -53,8 +44,8 @@ bool PassesReferenceTest(const CString& reference, const CString& startServer) {
 }
 
 bool IsPlaylistAddress(const CString& reference) {
-    const int dot = reference.ReverseFind('.');
-    return dot >= 0 && reference.Mid(dot).CompareNoCase(".m3u") == 0;
+    return HasExtension(std::string_view(reference, static_cast<size_t>(reference.GetLength())),
+                        ".m3u");
 }
 
 class ViewCalls {
@@ -144,16 +135,15 @@ void AddCrawlEntry(const char* url, int32_t level, int32_t bPlaylist) {
     if (url == nullptr || level > g_nMaxLevel.load()) {
         return;
     }
-    std::string key = CaseBlindKey(url);
-    if (auto found = g_crawlIndex.find(key); found != g_crawlIndex.end()) {
-        if (found->second->nLevel > level) {
-            found->second->nLevel = level;
+    CaseBlindKey key(url);
+    if (CrawlEntry* listed = g_crawlList.Find(key); listed != nullptr) {
+        if (listed->nLevel > level) {
+            listed->nLevel = level;
         }
         return;
     }
-    if (g_nCrawlCount >= kMaxCrawlEntries) {
-        if (!g_bCrawlLimitTold) {
-            g_bCrawlLimitTold = true;
+    if (g_crawlList.IsFull()) {
+        if (g_crawlList.FirstTimeFull()) {
             if (SearchView* view = g_pSearchView.load(); view != nullptr) {
                 view->ListLimitReached(SearchList::kCrawl, kMaxCrawlEntries);
             }
@@ -164,33 +154,15 @@ void AddCrawlEntry(const char* url, int32_t level, int32_t bPlaylist) {
     entry->strUrl = url;
     entry->nLevel = level;
     entry->bPlaylist = bPlaylist;
-    // Indexed first: a failed allocation then leaves neither the index nor the list changed.
-    CrawlEntry* added = entry.get();
-    g_crawlIndex.emplace(std::move(key), added);
-    entry.release();
-    if (g_pLastCrawl == nullptr) {
-        g_pCrawlList = added;
-    } else {
-        g_pLastCrawl->pNext = added;
-    }
-    g_pLastCrawl = added;
-    ++g_nCrawlCount;
+    g_crawlList.Append(std::move(entry), std::move(key));
 }
 
 uint32_t CrawlEntryCount() {
-    return g_nCrawlCount;
+    return g_crawlList.Count();
 }
 
 void FreeCrawlList() {
-    while (g_pCrawlList != nullptr) {
-        CrawlEntry* next = g_pCrawlList->pNext;
-        delete g_pCrawlList;
-        g_pCrawlList = next;
-    }
-    g_pLastCrawl = nullptr;
-    g_nCrawlCount = 0;
-    g_bCrawlLimitTold = false;
-    g_crawlIndex.clear();
+    g_crawlList.Clear();
 }
 
 namespace {
@@ -248,7 +220,7 @@ unsigned CrawlThreadProc(void* startUrl) {
     // buffer, so that the copy cannot fail.
     char searchLabel[kLookupBufferSize] = {};
     if (const char* label = LoadResString(IDS_SEARCH); label != nullptr) {
-        std::strncpy(searchLabel, label, sizeof searchLabel - 1);
+        afx::CopyBounded(searchLabel, sizeof searchLabel, label);
     }
     g_pSearchThread = nullptr;
     view.End(searchLabel);

@@ -1,9 +1,9 @@
-#include "quor_inet/tags/audio_file_info.h"
+#include "quor_inet/tags/audio_network_reader.h"
 
 #include "afx/inet/internet_call.h"
 #include "afx/inet/internet_session.h"
 #include "quor_inet/state/time_limits.h"
-#include "quor_inet/tags/audio_info.h"
+#include "quor_inet/tags/audio_byte_reader.h"
 #include "quor_inet/tags/id3_tag.h"
 
 namespace {
