@@ -13,12 +13,6 @@ bool StopRequested(const std::atomic<int32_t>* stopFlag) {
     return stopFlag != nullptr && stopFlag->load() != 0;
 }
 
-// The page's objects are closed in this order on every way out.
-constexpr CallCloseStep kPageCloseOrder[] = {
-    CallCloseStep::kCloseFile,       CallCloseStep::kCloseSession,     CallCloseStep::kDeleteFile,
-    CallCloseStep::kCloseConnection, CallCloseStep::kDeleteConnection,
-};
-
 }  // namespace
 
 int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
@@ -28,7 +22,7 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
     answer = PageAnswer{};
     // A stalled or trickling server is given up on, and a Stop is seen within a moment, also
     // while a read waits.
-    InternetCall call(kPageCloseOrder, {.stopFlag = stopFlag, .totalMs = kPageFetchLimitMs});
+    InternetCall call({.stopFlag = stopFlag, .totalMs = kPageFetchLimitMs});
     if (call.Session() == nullptr) {
         return 0;
     }
