@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,7 +21,7 @@
 #include "quor_inet/transfer/http_request.h"
 #include "quor_inet/transfer/page_fetch.h"
 #include "tests/server/test_http_server.h"
-#include "tests/server/loopback_server.h"
+#include "tests/server/loopback_fixture.h"
 #include "tests/transfer/transfer_test_support.h"
 
 namespace quor::test {
@@ -48,13 +47,12 @@ std::string PatternText(size_t count) {
     return s.substr(0, s.find('\0'));
 }
 
-class Transfer : public ::testing::Test {
+class Transfer : public LoopbackServerTest {
   protected:
+    Transfer() : LoopbackServerTest("transfer") {}
+
     void SetUp() override {
-        std::string whyNot;
-        server_ = LoopbackServer::Get(whyNot);
-        ASSERT_NE(server_, nullptr) << whyNot;
-        tag_ = std::to_string(std::random_device{}());
+        LoopbackServerTest::SetUp();
         g_bStopSearch = 0;
     }
     void TearDown() override {
@@ -63,19 +61,12 @@ class Transfer : public ::testing::Test {
         g_bStopSearch = 0;
     }
 
-    // A request path of this test's own, so the shared server's counters are ours alone.
-    std::string Path(const std::string& route, const std::string& name) const {
-        return route + "/transfer-" + tag_ + "-" + name;
-    }
     std::string Url(const std::string& target) const { return server_->Url(target); }
     std::string ClosedUrl(const std::string& target) const {
         return "http://127.0.0.1:" + std::to_string(RefusingPort()) + target;
     }
 
     static std::string PageFixture() { return ReadFileBytes(QUOR_SOURCE_ROOT "/" + kPageFixture); }
-
-    LoopbackServer* server_ = nullptr;
-    std::string tag_;
 };
 
 // What one OpenHttpRequest call gave, its objects closed and deleted.
