@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "afx/ascii.h"
 #include "afx/exceptions.h"
 #include "afx/resources.h"
 #include "afx/test_hooks.h"
@@ -34,17 +35,6 @@ bool ShouldFailAllocation() noexcept {
 }
 
 constexpr int kMaxLength = INT_MAX - 64;
-
-bool IsWhite(char c) noexcept {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-char AsciiLower(char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-char AsciiUpper(char c) noexcept {
-    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-}
 
 int SafeLength(const char* text) noexcept {
     if (text == nullptr) {
@@ -208,21 +198,12 @@ CString& CString::operator=(const char* text) {
     return *this;
 }
 
-CString& CString::operator=(char ch) {
-    AssignCopy(&ch, 1);
-    return *this;
-}
-
 int CString::GetLength() const noexcept {
     return m_pchData != nullptr ? GetData()->nDataLength : 0;
 }
 
 void CString::Empty() noexcept {
     Release();
-}
-
-char CString::GetAt(int index) const noexcept {
-    return (index >= 0 && index < GetLength()) ? m_pchData[index] : '\0';
 }
 
 void CString::SetAt(int index, char ch) noexcept {
@@ -245,19 +226,6 @@ int CString::Find(char ch, int start) const noexcept {
     return hit ? int(static_cast<const char*>(hit) - m_pchData) : -1;
 }
 
-int CString::Find(const char* sub, int start) const noexcept {
-    int length = GetLength();
-    if (start < 0) {
-        start = 0;
-    }
-    if (sub == nullptr || start > length) {
-        return -1;
-    }
-    const char* chars = Chars();
-    const char* hit = strstr(chars + start, sub);
-    return hit ? int(hit - chars) : -1;
-}
-
 int CString::ReverseFind(char ch) const noexcept {
     if (ch == '\0') {
         return -1;
@@ -268,15 +236,6 @@ int CString::ReverseFind(char ch) const noexcept {
         }
     }
     return -1;
-}
-
-int CString::FindOneOf(const char* charSet) const noexcept {
-    if (charSet == nullptr || *charSet == '\0') {
-        return -1;
-    }
-    const char* chars = Chars();
-    size_t n = strcspn(chars, charSet);
-    return chars[n] != '\0' ? int(n) : -1;
 }
 
 // ---- substrings
@@ -303,42 +262,11 @@ CString CString::Left(int count) const {
     return Mid(0, count);
 }
 
-CString CString::Right(int count) const {
-    int length = GetLength();
-    if (count < 0) {
-        return CString();
-    }
-    if (count > length) {
-        count = length;
-    }
-    return count == 0 ? CString() : CString(m_pchData + length - count, count);
-}
-
-CString CString::SpanIncluding(const char* charSet) const {
-    return Left(charSet ? int(strspn(Chars(), charSet)) : 0);
-}
-
-CString CString::SpanExcluding(const char* charSet) const {
-    return Left(charSet ? int(strcspn(Chars(), charSet)) : GetLength());
-}
-
 // ---- in-place changes
-
-void CString::MakeUpper() noexcept {
-    for (int i = 0, n = GetLength(); i < n; ++i) {
-        m_pchData[i] = AsciiUpper(m_pchData[i]);
-    }
-}
 
 void CString::MakeLower() noexcept {
     for (int i = 0, n = GetLength(); i < n; ++i) {
-        m_pchData[i] = AsciiLower(m_pchData[i]);
-    }
-}
-
-void CString::MakeReverse() noexcept {
-    if (m_pchData != nullptr) {
-        std::reverse(m_pchData, m_pchData + GetLength());
+        m_pchData[i] = afx::AsciiLower(m_pchData[i]);
     }
 }
 
@@ -350,8 +278,8 @@ int CString::CompareNoCase(const char* other) const noexcept {
     const unsigned char* a = reinterpret_cast<const unsigned char*>(Chars());
     const unsigned char* b = reinterpret_cast<const unsigned char*>(other ? other : "");
     for (;; ++a, ++b) {
-        int ca = static_cast<unsigned char>(AsciiLower(char(*a)));
-        int cb = static_cast<unsigned char>(AsciiLower(char(*b)));
+        int ca = static_cast<unsigned char>(afx::AsciiLower(char(*a)));
+        int cb = static_cast<unsigned char>(afx::AsciiLower(char(*b)));
         if (ca != cb || ca == 0) {
             return Sign(ca - cb);
         }
@@ -360,56 +288,10 @@ int CString::CompareNoCase(const char* other) const noexcept {
 
 void CString::TrimRight() noexcept {
     int n = GetLength();
-    while (n > 0 && IsWhite(m_pchData[n - 1])) {
+    while (n > 0 && afx::IsAsciiSpace(m_pchData[n - 1])) {
         --n;
     }
     SetLength(n);
-}
-
-void CString::TrimRight(char target) noexcept {
-    int n = GetLength();
-    while (n > 0 && m_pchData[n - 1] == target) {
-        --n;
-    }
-    SetLength(n);
-}
-
-void CString::TrimRight(const char* targets) noexcept {
-    if (targets == nullptr) {
-        return;
-    }
-    int n = GetLength();
-    while (n > 0 && m_pchData[n - 1] != '\0' && strchr(targets, m_pchData[n - 1]) != nullptr) {
-        --n;
-    }
-    SetLength(n);
-}
-
-void CString::TrimLeft() noexcept {
-    int n = GetLength(), i = 0;
-    while (i < n && IsWhite(m_pchData[i])) {
-        ++i;
-    }
-    Delete(0, i);
-}
-
-void CString::TrimLeft(char target) noexcept {
-    int n = GetLength(), i = 0;
-    while (i < n && m_pchData[i] == target) {
-        ++i;
-    }
-    Delete(0, i);
-}
-
-void CString::TrimLeft(const char* targets) noexcept {
-    if (targets == nullptr) {
-        return;
-    }
-    int n = GetLength(), i = 0;
-    while (i < n && m_pchData[i] != '\0' && strchr(targets, m_pchData[i]) != nullptr) {
-        ++i;
-    }
-    Delete(0, i);
 }
 
 // ---- formatting
@@ -455,23 +337,6 @@ void CString::Format(const char* format, ...) {
     va_end(args);
 }
 
-void CString::Format(unsigned formatId, ...) {
-    CString format;
-    if (!format.LoadString(formatId)) {
-        Empty();
-        return;
-    }
-    va_list args;
-    va_start(args, formatId);
-    try {
-        FormatV(format, args);
-    } catch (...) {
-        va_end(args);
-        throw;
-    }
-    va_end(args);
-}
-
 int CString::LoadString(unsigned id) {
     CString text;
     if (!AfxLookupString(id, text)) {
@@ -493,32 +358,7 @@ CString& CString::operator+=(const char* text) {
     return *this;
 }
 
-CString& CString::operator+=(char ch) {
-    AppendCopy(&ch, 1);
-    return *this;
-}
-
-CString operator+(const CString& a, const CString& b) {
-    CString r(a);
-    r += b;
-    return r;
-}
 CString operator+(const CString& a, const char* b) {
-    CString r(a);
-    r += b;
-    return r;
-}
-CString operator+(const char* a, const CString& b) {
-    CString r(a);
-    r += b;
-    return r;
-}
-CString operator+(const CString& a, char b) {
-    CString r(a);
-    r += b;
-    return r;
-}
-CString operator+(char a, const CString& b) {
     CString r(a);
     r += b;
     return r;
@@ -550,24 +390,6 @@ void CString::ReleaseBuffer(int newLength) noexcept {
     SetLength(std::min(newLength, alloc));
 }
 
-char* CString::GetBufferSetLength(int newLength) {
-    if (newLength < 0) {
-        newLength = 0;
-    }
-    GetBuffer(newLength);
-    SetLength(newLength);
-    return m_pchData;
-}
-
-void CString::FreeExtra() {
-    int length = GetLength();
-    if (m_pchData == nullptr || GetData()->nAllocLength == length) {
-        return;
-    }
-    CString tight(m_pchData, length);
-    *this = std::move(tight);
-}
-
 // ---- editing
 
 int CString::Replace(char oldCh, char newCh) noexcept {
@@ -582,96 +404,6 @@ int CString::Replace(char oldCh, char newCh) noexcept {
         }
     }
     return count;
-}
-
-int CString::Replace(const char* oldText, const char* newText) {
-    int oldLength = SafeLength(oldText);
-    if (oldLength == 0) {
-        return 0;
-    }
-    int newLength = SafeLength(newText);
-    int count = 0;
-    for (int pos = Find(oldText); pos >= 0; pos = Find(oldText, pos + oldLength)) {
-        ++count;
-    }
-    if (count == 0) {
-        return 0;
-    }
-    long long total = (long long)GetLength() + (long long)count * (newLength - oldLength);
-    if (total > kMaxLength) {
-        AfxThrowMemoryException();
-    }
-    if (total == 0) {
-        Empty();
-        return count;
-    }
-    CString out;
-    out.Reserve(int(total), true);
-    int from = 0;
-    char* dst = out.m_pchData;
-    for (int pos = Find(oldText); pos >= 0; pos = Find(oldText, pos + oldLength)) {
-        memcpy(dst, m_pchData + from, size_t(pos - from));
-        dst += pos - from;
-        memcpy(dst, newText, size_t(newLength));
-        dst += newLength;
-        from = pos + oldLength;
-    }
-    memcpy(dst, m_pchData + from, size_t(GetLength() - from));
-    out.SetLength(int(total));
-    *this = std::move(out);
-    return count;
-}
-
-int CString::Remove(char ch) noexcept {
-    int n = GetLength(), kept = 0;
-    for (int i = 0; i < n; ++i) {
-        if (m_pchData[i] != ch) {
-            m_pchData[kept++] = m_pchData[i];
-        }
-    }
-    SetLength(kept);
-    return n - kept;
-}
-
-int CString::Insert(int index, char ch) {
-    return Insert(index, CString(ch, 1));
-}
-
-int CString::Insert(int index, const char* text) {
-    int length = GetLength();
-    int add = SafeLength(text);
-    index = std::clamp(index, 0, length);
-    if (add == 0) {
-        return length;
-    }
-    if (add > kMaxLength - length) {
-        AfxThrowMemoryException();
-    }
-    CString out;
-    out.Reserve(length + add, false);
-    const char* chars = Chars();
-    memcpy(out.m_pchData, chars, size_t(index));
-    memcpy(out.m_pchData + index, text, size_t(add));
-    memcpy(out.m_pchData + index + add, chars + index, size_t(length - index));
-    out.SetLength(length + add);
-    *this = std::move(out);
-    return length + add;
-}
-
-int CString::Delete(int index, int count) noexcept {
-    int length = GetLength();
-    if (index < 0) {
-        index = 0;
-    }
-    if (count <= 0 || index >= length) {
-        return length;
-    }
-    if (count > length - index) {
-        count = length - index;
-    }
-    memmove(m_pchData + index, m_pchData + index + count, size_t(length - index - count));
-    SetLength(length - count);
-    return length - count;
 }
 
 // ---- comparison
@@ -693,22 +425,4 @@ bool operator!=(const CString& a, const char* b) noexcept {
 }
 bool operator!=(const char* a, const CString& b) noexcept {
     return !(a == b);
-}
-bool operator<(const CString& a, const CString& b) noexcept {
-    return a.Compare(b) < 0;
-}
-bool operator<(const CString& a, const char* b) noexcept {
-    return a.Compare(b) < 0;
-}
-bool operator<(const char* a, const CString& b) noexcept {
-    return b.Compare(a) > 0;
-}
-bool operator>(const CString& a, const CString& b) noexcept {
-    return a.Compare(b) > 0;
-}
-bool operator<=(const CString& a, const CString& b) noexcept {
-    return a.Compare(b) <= 0;
-}
-bool operator>=(const CString& a, const CString& b) noexcept {
-    return a.Compare(b) >= 0;
 }

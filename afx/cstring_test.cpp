@@ -42,18 +42,12 @@ TEST(CString, ConstructAssignCopyMove) {
     EXPECT_EQ(S(e), "Zbc");
     e = static_cast<const char*>(e) + 1;  // assignment from its own characters
     EXPECT_EQ(S(e), "bc");
-    e = 'q';
-    EXPECT_EQ(S(e), "q");
     e.Empty();
     EXPECT_STREQ(e, "");
 }
 
-TEST(CString, GetAtAndSetAtOutOfRange) {
+TEST(CString, SetAtOutOfRange) {
     CString s("ab");
-    EXPECT_EQ(s.GetAt(1), 'b');
-    EXPECT_EQ(s[0], 'a');
-    EXPECT_EQ(s.GetAt(-1), '\0');
-    EXPECT_EQ(s.GetAt(2), '\0');
     s.SetAt(2, 'x');
     s.SetAt(-1, 'x');
     EXPECT_EQ(S(s), "ab");
@@ -93,23 +87,16 @@ TEST(CString, MidClamps) {
     }
 }
 
-TEST(CString, LeftRightClamp) {
+TEST(CString, LeftClamps) {
     CString s("abcdef");
     const struct {
         int count;
         const char* left;
-        const char* right;
-    } cases[] = {{0, "", ""},
-                 {2, "ab", "ef"},
-                 {6, "abcdef", "abcdef"},
-                 {7, "abcdef", "abcdef"},
-                 {INT_MAX, "abcdef", "abcdef"},
-                 {-1, "", ""},
-                 {INT_MIN, "", ""}};
+    } cases[] = {{0, ""},  {2, "ab"},    {6, "abcdef"}, {7, "abcdef"}, {INT_MAX, "abcdef"},
+                 {-1, ""}, {INT_MIN, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.count);
         EXPECT_EQ(S(s.Left(c.count)), c.left);
-        EXPECT_EQ(S(s.Right(c.count)), c.right);
     }
 }
 
@@ -122,53 +109,27 @@ TEST(CString, FindFamily) {
     EXPECT_EQ(s.Find('/', 100), -1);
     EXPECT_EQ(s.Find('#'), -1);
     EXPECT_EQ(s.Find('\0'), -1);
-    EXPECT_EQ(s.Find(".mp3"), 5);
-    EXPECT_EQ(s.Find(".mp3", 6), -1);
-    EXPECT_EQ(s.Find("/", 12), 12);
-    EXPECT_EQ(s.Find("", 13), 13);
-    EXPECT_EQ(s.Find("", 14), -1);
-    EXPECT_EQ(s.Find(static_cast<const char*>(nullptr)), -1);
     EXPECT_EQ(s.ReverseFind('/'), 12);
     EXPECT_EQ(s.ReverseFind('a'), 0);
     EXPECT_EQ(s.ReverseFind('#'), -1);
-    EXPECT_EQ(s.FindOneOf("?."), 5);
-    EXPECT_EQ(s.FindOneOf("#!"), -1);
-    EXPECT_EQ(s.FindOneOf(""), -1);
     EXPECT_EQ(CString().Find('a'), -1);
     EXPECT_EQ(CString().ReverseFind('a'), -1);
-    EXPECT_EQ(CString().Find(""), 0);
 }
 
 TEST(CString, TrimAndCase) {
     CString s(" \t\r\n\v\fa b \t\r\n\v\f");
     s.TrimRight();
     EXPECT_EQ(S(s), " \t\r\n\v\fa b");
-    s.TrimLeft();
-    EXPECT_EQ(S(s), "a b");
     CString all("   ");
     all.TrimRight();
     EXPECT_TRUE(all.IsEmpty());
-    CString x("xxaxx");
-    x.TrimRight('x');
-    x.TrimLeft('x');
-    EXPECT_EQ(S(x), "a");
-    CString y("/\\dir\\/");
-    y.TrimRight("/\\");
-    EXPECT_EQ(S(y), "/\\dir");
-    y.TrimLeft("/\\");
-    EXPECT_EQ(S(y), "dir");
     CString e;
     e.TrimRight();
-    e.TrimLeft();
     EXPECT_STREQ(e, "");
 
     CString m("Mixed.MP3 \xC4\xE4");
     m.MakeLower();
     EXPECT_EQ(S(m), "mixed.mp3 \xC4\xE4") << "only ASCII letters change";
-    m.MakeUpper();
-    EXPECT_EQ(S(m), "MIXED.MP3 \xC4\xE4");
-    m.MakeReverse();
-    EXPECT_EQ(S(m), "\xE4\xC4 3PM.DEXIM");
 }
 
 TEST(CString, CompareFamilies) {
@@ -194,8 +155,6 @@ TEST(CString, CompareFamilies) {
     EXPECT_TRUE(CString("a") == "a");
     EXPECT_TRUE("a" == CString("a"));
     EXPECT_TRUE(CString("a") != CString("b"));
-    EXPECT_TRUE(CString("a") < CString("b"));
-    EXPECT_TRUE(CString("a") < "b");
     EXPECT_FALSE(CString("a\0b", 3) == CString("a")) << "length counts in equality";
 }
 
@@ -211,7 +170,7 @@ TEST(CString, FormatShortLongAndEmpty) {
 
     s.Format("%0*d", 300, 7);
     EXPECT_EQ(s.GetLength(), 300);
-    EXPECT_EQ(s.Right(2), "07");
+    EXPECT_EQ(s.Mid(298), "07");
 
     s.Format("%s", "");
     EXPECT_TRUE(s.IsEmpty());
@@ -236,21 +195,17 @@ TEST(CString, ConcatenationAndSelfAppend) {
     EXPECT_EQ(S(a), "abab");
     a += static_cast<const char*>(a) + 2;  // from its own characters, reallocating
     EXPECT_EQ(S(a), "ababab");
-    a += 'c';
     a += static_cast<const char*>(nullptr);
-    EXPECT_EQ(S(a), "abababc");
-    EXPECT_EQ(S(CString("x") + CString("y")), "xy");
-    EXPECT_EQ(S("x" + CString("y")), "xy");
+    EXPECT_EQ(S(a), "ababab");
     EXPECT_EQ(S(CString("x") + "y"), "xy");
-    EXPECT_EQ(S('x' + CString("y")), "xy");
-    EXPECT_EQ(S(CString("x") + 'y'), "xy");
     // Many small appends keep every character.
     CString many;
     for (int i = 0; i < 1000; ++i) {
-        many += char('a' + i % 26);
+        const char one[] = {char('a' + i % 26), '\0'};
+        many += one;
     }
     EXPECT_EQ(many.GetLength(), 1000);
-    EXPECT_EQ(many[999], char('a' + 999 % 26));
+    EXPECT_EQ(static_cast<const char*>(many)[999], char('a' + 999 % 26));
 }
 
 TEST(CString, GetBufferReleaseBuffer) {
@@ -284,13 +239,6 @@ TEST(CString, GetBufferReleaseBuffer) {
     u.ReleaseBuffer(2);
     EXPECT_EQ(S(u), "ab");
 
-    CString v;
-    p = v.GetBufferSetLength(3);
-    memcpy(p, "xyz", 3);
-    EXPECT_EQ(S(v), "xyz");
-    v.FreeExtra();
-    EXPECT_EQ(S(v), "xyz");
-
     CString w;
     w.GetBuffer(-5)[0] = '\0';
     w.ReleaseBuffer();
@@ -300,44 +248,10 @@ TEST(CString, GetBufferReleaseBuffer) {
     EXPECT_TRUE(never.IsEmpty());
 }
 
-TEST(CString, EditingOperations) {
+TEST(CString, ReplaceCharacters) {
     CString s("a.b.c");
     EXPECT_EQ(s.Replace('.', '/'), 2);
     EXPECT_EQ(S(s), "a/b/c");
-    EXPECT_EQ(s.Replace("/", "::"), 2);
-    EXPECT_EQ(S(s), "a::b::c");
-    EXPECT_EQ(s.Replace("::", ""), 2);
-    EXPECT_EQ(S(s), "abc");
-    EXPECT_EQ(s.Replace("", "x"), 0);
-    EXPECT_EQ(s.Replace("zz", "x"), 0);
-    CString aaa("aaa");
-    EXPECT_EQ(aaa.Replace("aa", "b"), 1) << "matches do not overlap";
-    EXPECT_EQ(S(aaa), "ba");
-    CString all("xx");
-    EXPECT_EQ(all.Replace("x", ""), 2);
-    EXPECT_TRUE(all.IsEmpty());
-
-    CString r("a b c ");
-    EXPECT_EQ(r.Remove(' '), 3);
-    EXPECT_EQ(S(r), "abc");
-
-    EXPECT_EQ(r.Insert(1, "XY"), 5);
-    EXPECT_EQ(S(r), "aXYbc");
-    EXPECT_EQ(r.Insert(-4, '<'), 6);
-    EXPECT_EQ(r.Insert(100, '>'), 7);
-    EXPECT_EQ(S(r), "<aXYbc>");
-
-    EXPECT_EQ(r.Delete(1, 3), 4);
-    EXPECT_EQ(S(r), "<bc>");
-    EXPECT_EQ(r.Delete(2, 100), 2);
-    EXPECT_EQ(S(r), "<b");
-    EXPECT_EQ(r.Delete(5), 2);
-    EXPECT_EQ(r.Delete(0, -1), 2);
-    EXPECT_EQ(r.Delete(-1), 1);
-    EXPECT_EQ(S(r), "b");
-
-    EXPECT_EQ(S(CString("abc123def").SpanIncluding("abc")), "abc");
-    EXPECT_EQ(S(CString("abc123def").SpanExcluding("0123456789")), "abc");
 }
 
 // Each allocation in turn fails: the call throws CMemoryException, the string it works on
@@ -349,10 +263,8 @@ TEST(CString, AllocationFailureKeepsTextAndLeaksNothing) {
     } operations[] = {
         {"copy", [](CString& s) { CString c(s); }},
         {"append", [](CString& s) { s += "-a-long-enough-tail-to-reallocate"; }},
-        {"concatenate", [](CString& s) { CString c = s + "x" + s; }},
+        {"concatenate", [](CString& s) { CString c = s + "-a-tail"; }},
         {"format", [](CString& s) { s.Format("%s%0400d", static_cast<const char*>(s), 1); }},
-        {"replace", [](CString& s) { s.Replace("e", "EEE"); }},
-        {"insert", [](CString& s) { s.Insert(2, "inserted"); }},
         {"mid", [](CString& s) { CString c = s.Mid(1, 4); }},
         {"get buffer", [](CString& s) { s.GetBuffer(500); }},
     };

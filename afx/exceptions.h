@@ -1,7 +1,5 @@
 #pragma once
 
-#include <cstdint>
-
 #include "afx/cstring.h"
 #include "afx/message_box.h"
 
@@ -37,41 +35,12 @@ class CMemoryException : public CException {
                         unsigned* helpContext = nullptr) const override;
 };
 
+// Raised by the platform's file classes. The library only catches it and shows its report,
+// for which the base class suffices.
 class CFileException : public CException {
   public:
-    // Causes, numbered as the class library numbers them.
-    enum {
-        none = 0,
-        generic = 1,
-        fileNotFound = 2,
-        badPath = 3,
-        tooManyOpenFiles = 4,
-        accessDenied = 5,
-        invalidFile = 6,
-        removeCurrentDir = 7,
-        directoryFull = 8,
-        badSeek = 9,
-        hardIO = 10,
-        sharingViolation = 11,
-        lockViolation = 12,
-        diskFull = 13,
-        endOfFile = 14,
-    };
-
-    explicit CFileException(int cause = none, int32_t osError = -1, const char* fileName = nullptr);
-
-    int GetErrorMessage(char* buffer, unsigned maxLength,
-                        unsigned* helpContext = nullptr) const override;
-
-    // Maps an operating-system error code to a cause (Win32 codes; errno values natively).
-    static int OsErrorToException(int32_t osError);
-
-    int m_cause;
-    int32_t m_lOsError;
-    CString m_strFileName;
+    CFileException() = default;
 };
 
 // Throws `new CMemoryException`.
 [[noreturn]] void AfxThrowMemoryException();
-[[noreturn]] void AfxThrowFileException(int cause, int32_t osError = -1,
-                                        const char* fileName = nullptr);

@@ -1,7 +1,9 @@
 #include "afx/parse_url.h"
 
-#include <cstring>
+#include <string_view>
 #include <utility>
+
+#include "afx/ascii.h"
 
 namespace {
 
@@ -30,28 +32,13 @@ constexpr Service kServices[] = {
     {"afs", AFX_INET_SERVICE_AFS, 0, false, true},
 };
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool IsAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-const Service* FindService(const char* scheme, size_t length) {
+const Service* FindService(std::string_view scheme) {
     for (const Service& service : kServices) {
-        if (strlen(service.scheme) != length) {
-            continue;
-        }
-        bool same = true;
-        for (size_t i = 0; i < length && same; ++i) {
-            same = Lower(scheme[i]) == service.scheme[i];
-        }
-        if (same) {
+        if (afx::EqualsNoCase(scheme, service.scheme)) {
             return &service;
         }
     }
@@ -69,7 +56,7 @@ const char* FindIn(const char* begin, const char* end, char c) {
 }
 
 bool IsDriveAt(const char* p) {
-    return IsAlpha(p[0]) && (p[1] == ':' || p[1] == '|');
+    return afx::IsAsciiLetter(p[0]) && (p[1] == ':' || p[1] == '|');
 }
 
 // Parses the decimal port in [begin, end); empty text is "no port" (0).
@@ -97,17 +84,17 @@ bool ParsePort(const char* begin, const char* end, uint16_t& port) {
 
 bool ParseInto(const char* url, uint32_t& serviceType, CString& server, CString& object,
                uint16_t& port) {
-    if (url == nullptr || !IsAlpha(url[0])) {
+    if (url == nullptr || !afx::IsAsciiLetter(url[0])) {
         return false;
     }
     const char* p = url;
-    while (IsAlpha(*p) || IsDigit(*p) || *p == '+' || *p == '-' || *p == '.') {
+    while (afx::IsAsciiLetter(*p) || IsDigit(*p) || *p == '+' || *p == '-' || *p == '.') {
         ++p;
     }
     if (*p != ':') {
         return false;
     }
-    const Service* service = FindService(url, size_t(p - url));
+    const Service* service = FindService(std::string_view(url, size_t(p - url)));
     if (service == nullptr) {
         return false;
     }

@@ -14,7 +14,6 @@ namespace {
 // Ids far from anything a test program's own resources use.
 constexpr unsigned kFirstOnly = 61001;
 constexpr unsigned kBoth = 61002;
-constexpr unsigned kFormat = 61003;
 constexpr unsigned kMissing = 61099;
 
 bool FirstTable(unsigned id, CString& text) {
@@ -24,9 +23,6 @@ bool FirstTable(unsigned id, CString& text) {
             return true;
         case kBoth:
             text = "first wins";
-            return true;
-        case kFormat:
-            text = "%d files on %s";
             return true;
         default:
             return false;
@@ -72,13 +68,7 @@ TEST_F(StringProviders, LoadStringSearchesInOrder) {
     EXPECT_EQ(s.LoadString(kFirstOnly), 0);
 }
 
-TEST_F(StringProviders, FormatAndMessageBoxById) {
-    CString s;
-    s.Format(kFormat, 3, "host");
-    EXPECT_STREQ(s, "3 files on host");
-    s.Format(kMissing, 3);
-    EXPECT_TRUE(s.IsEmpty());
-
+TEST_F(StringProviders, MessageBoxById) {
     RecordingMessageBox boxes(IDOK);
     AfxMessageBox(kFirstOnly, MB_OK | MB_ICONINFORMATION);
     AfxMessageBox(kMissing);

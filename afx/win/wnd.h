@@ -20,8 +20,6 @@ class CWnd {
     CWnd(const CWnd&) = delete;
     CWnd& operator=(const CWnd&) = delete;
 
-    HWND GetSafeHwnd() const noexcept { return m_hWnd; }
-
     // Wraps a window without taking its messages. False when this object already has one.
     BOOL Attach(HWND window) noexcept;
     HWND Detach() noexcept;
@@ -35,22 +33,15 @@ class CWnd {
     void SetDlgItemText(int id, const char* text) const noexcept;
     // The control's text into text; returns its length (0 and empty text when there is none).
     int GetDlgItemText(int id, CString& text) const;
-    void SetWindowText(const char* text) const noexcept;
-    int GetWindowText(CString& text) const;
     // Returns TRUE when the window was disabled before the call, as the platform does.
     BOOL EnableWindow(BOOL enable = TRUE) const noexcept;
-    BOOL IsWindowEnabled() const noexcept;
-    BOOL ShowWindow(int command) const noexcept;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const noexcept;
     LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0,
                                LPARAM lParam = 0) const noexcept;
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const noexcept;
     // Destroys the window; nothing happens (FALSE) when there is none.
     BOOL DestroyWindow() noexcept;
     void GetWindowRect(LPRECT rect) const noexcept;
-    void GetClientRect(LPRECT rect) const noexcept;
     void ClientToScreen(LPPOINT point) const noexcept;
-    void ClientToScreen(LPRECT rect) const noexcept;
 
     HWND m_hWnd = nullptr;
 

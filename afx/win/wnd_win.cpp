@@ -114,26 +114,8 @@ int CWnd::GetDlgItemText(int id, CString& text) const {
     return ReadWindowText(m_hWnd != nullptr ? ::GetDlgItem(m_hWnd, id) : nullptr, text);
 }
 
-void CWnd::SetWindowText(const char* text) const noexcept {
-    if (m_hWnd != nullptr) {
-        ::SetWindowTextA(m_hWnd, text != nullptr ? text : "");
-    }
-}
-
-int CWnd::GetWindowText(CString& text) const {
-    return ReadWindowText(m_hWnd, text);
-}
-
 BOOL CWnd::EnableWindow(BOOL enable) const noexcept {
     return m_hWnd != nullptr ? ::EnableWindow(m_hWnd, enable) : FALSE;
-}
-
-BOOL CWnd::IsWindowEnabled() const noexcept {
-    return m_hWnd != nullptr ? ::IsWindowEnabled(m_hWnd) : FALSE;
-}
-
-BOOL CWnd::ShowWindow(int command) const noexcept {
-    return m_hWnd != nullptr ? ::ShowWindow(m_hWnd, command) : FALSE;
 }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
@@ -143,10 +125,6 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const noex
 LRESULT CWnd::SendDlgItemMessage(int id, UINT message, WPARAM wParam,
                                  LPARAM lParam) const noexcept {
     return m_hWnd != nullptr ? ::SendDlgItemMessageA(m_hWnd, id, message, wParam, lParam) : 0;
-}
-
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const noexcept {
-    return m_hWnd != nullptr ? ::PostMessageA(m_hWnd, message, wParam, lParam) : FALSE;
 }
 
 BOOL CWnd::DestroyWindow() noexcept {
@@ -167,22 +145,9 @@ void CWnd::GetWindowRect(LPRECT rect) const noexcept {
     }
 }
 
-void CWnd::GetClientRect(LPRECT rect) const noexcept {
-    if (m_hWnd == nullptr || !::GetClientRect(m_hWnd, rect)) {
-        SetRectEmpty(rect);
-    }
-}
-
 void CWnd::ClientToScreen(LPPOINT point) const noexcept {
     if (m_hWnd != nullptr) {
         ::ClientToScreen(m_hWnd, point);
-    }
-}
-
-void CWnd::ClientToScreen(LPRECT rect) const noexcept {
-    if (m_hWnd != nullptr) {
-        ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&rect->left));
-        ::ClientToScreen(m_hWnd, reinterpret_cast<LPPOINT>(&rect->right));
     }
 }
 

@@ -53,16 +53,6 @@ bool HasButton(const MessageBoxInfo& box, int id) {
            (id == automation::kIdYes && box.yes) || (id == automation::kIdNo && box.no);
 }
 
-int GiveUpButton(const MessageBoxInfo& box) {
-    if (box.no) {
-        return automation::kIdNo;
-    }
-    if (box.cancel) {
-        return automation::kIdCancel;
-    }
-    return automation::kIdOk;
-}
-
 // Each line of a multi-line text indented under its label.
 std::string Indented(const std::string& text, const std::string& indent) {
     std::string out;
@@ -188,7 +178,7 @@ int main(int argc, char** argv) {
         automation::SaveScreenshot("box_" + std::to_string(count + 1), w);
         int button = count < answers.size() ? answers[count] : 0;
         if (!HasButton(box, button)) {
-            button = GiveUpButton(box);
+            button = automation::GiveUpButton(box);
         }
         ++count;
         Print("\nMessage box " + std::to_string(count) + "\n");

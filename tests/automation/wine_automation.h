@@ -78,6 +78,8 @@ struct MessageBoxInfo {
     std::string Buttons() const;
 };
 const char* ButtonName(int id);
+// The answer that ends a box without agreeing to anything: No, else Cancel, else OK.
+int GiveUpButton(const MessageBoxInfo& box);
 
 // Reads a message box that is on screen.
 MessageBoxInfo ReadMessageBox(Window box);

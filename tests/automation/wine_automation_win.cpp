@@ -492,6 +492,16 @@ const char* ButtonName(int id) {
     }
 }
 
+int GiveUpButton(const MessageBoxInfo& box) {
+    if (box.no) {
+        return kIdNo;
+    }
+    if (box.cancel) {
+        return kIdCancel;
+    }
+    return kIdOk;
+}
+
 std::string MessageBoxInfo::Buttons() const {
     std::string out;
     auto add = [&out](bool present, int id) {

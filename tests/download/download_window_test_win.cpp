@@ -23,6 +23,7 @@
 #include "quor_inet/include/quor_inet.h"
 #include "quor_inet/resources/resource.h"
 #include "tests/automation/wine_automation.h"
+#include "tests/frame/progress_window_texts.h"
 #include "tests/server/test_http_server.h"
 #include "tests/server/test_server_client.h"
 
@@ -46,45 +47,33 @@ TEST(Setup, ProgramManagesItsOwnWindows) {
 
 // ---- what the host's language shows
 
+// UTF-8 text in the ANSI code page (1252) the window's texts reach the program in.
+std::string Ansi(const char* utf8) {
+    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::wstring w(size_t(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, w.data(), wide);
+    const int n = WideCharToMultiByte(1252, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string ansi(size_t(n), '\0');
+    WideCharToMultiByte(1252, 0, w.c_str(), -1, ansi.data(), n, nullptr, nullptr);
+    ansi.resize(size_t(n > 0 ? n - 1 : 0));
+    return ansi;
+}
+
 struct LanguageTexts {
     LANGID language;
-    const char* caption;
-    const char* from;
-    const char* to;
-    const char* remaining;
-    const char* speed;
-    const char* progress;
-    const char* button;
-    const char* confirm;  // string 1
+    std::string caption, from, to, remaining, speed, progress, button;
+    std::string confirm;  // string 1
 };
 
-// In the ANSI code page (1252) the texts reach the program in.
-const LanguageTexts kLanguages[] = {
-    {0x407, "Downloaden...", "von", "nach", "Gesch\xE4tzte Restzeit:", "Gewschwindigkeit:",
-     "Fortschritt:", "Abbrechen", "Wollen Sie wirklich abbrechen ?"},
-    {0x409, "Downloading...", "from", "to", "Estimated remaining time:", "Speed:", "Progress:",
-     "Cancel", "Do you really want to Cancel ?"},
-    {0x40C,
-     "T\xE9l\xE9"
-     "chargement...",
-     "de", "vers", "Temps restant estim\xE9:", "Vitesse:", "Avancement:", "Annuler",
-     "Voulez-vous vraiment annuller?"},
-    {0x410, "Scaricamento...", "da", "a",
-     "Tempo rimanente stimato:", "Velocit\xE0:", "Avanzamento:", "Annulla", "Annullare?"},
-    {0x80A, "Descargando...", "de", "a",
-     "Tiempo restante estimado:", "Velocidad:", "Progreso:", "Cancelar",
-     "\xBF"
-     "Est\xE1 seguro que quiere Cancelar ?"},
-};
-
-const LanguageTexts* TextsOfThisRun() {
-    LANGID language = GetUserDefaultUILanguage();
-    for (const LanguageTexts& t : kLanguages) {
-        if (t.language == language) {
-            return &t;
-        }
+std::optional<LanguageTexts> TextsOfThisRun() {
+    const quor::test::ProgressWindowTexts* t =
+        quor::test::ProgressWindowTextsFor(GetUserDefaultUILanguage());
+    if (t == nullptr) {
+        return std::nullopt;
     }
-    return nullptr;
+    return LanguageTexts{t->language,       Ansi(t->caption),   Ansi(t->from),
+                         Ansi(t->to),       Ansi(t->remaining), Ansi(t->speed),
+                         Ansi(t->progress), Ansi(t->button),    Ansi(t->confirm)};
 }
 
 // ---- what happened on the host's thread, recorded as it was sent
@@ -346,14 +335,14 @@ class Language : public Download {
                 << "the run's language did not reach the program";
         }
         m_texts = TextsOfThisRun();
-        ASSERT_NE(m_texts, nullptr) << "no texts for language " << GetUserDefaultUILanguage();
+        ASSERT_TRUE(m_texts.has_value()) << "no texts for language " << GetUserDefaultUILanguage();
         char name[LOCALE_NAME_MAX_LENGTH] = {};
         GetLocaleInfoA(MAKELCID(m_texts->language, SORT_DEFAULT), LOCALE_SISO639LANGNAME, name,
                        sizeof(name));
         m_languageName = name;
     }
 
-    const LanguageTexts* m_texts = nullptr;
+    std::optional<LanguageTexts> m_texts;
     std::string m_languageName;
 };
 
@@ -439,7 +428,7 @@ TEST_F(Language, WindowShowsItsTextsAndFiguresPerChunk) {
     EXPECT_EQ(seen.controls[6], kStatic + m_texts->speed);
     EXPECT_EQ(seen.controls[8], kStatic + m_texts->progress);
     EXPECT_EQ(seen.controls[10].substr(0, 23), "1004 msctls_progress32 ");
-    EXPECT_EQ(seen.controls[11], "2 Button " + std::string(m_texts->button));
+    EXPECT_EQ(seen.controls[11], "2 Button " + m_texts->button);
     EXPECT_GE(seen.remainingTexts.size(), 2u) << "the figures change while the copy runs";
 
     // What the window was told, in order.

@@ -13,6 +13,7 @@
 
 #include "quor_inet/resources/resource.h"
 #include "quor_inet/resources/string_table.h"
+#include "tests/frame/progress_window_texts.h"
 
 namespace {
 
@@ -235,30 +236,6 @@ const SearchTexts kSearchTexts[] = {
      "Después seleccione los archivos que desea añadir a su proyecto y pulse <Aceptar>"},
 };
 
-struct ProgressTexts {
-    uint16_t language;
-    const char* caption;
-    const char* from;
-    const char* to;
-    const char* remaining;
-    const char* speed;
-    const char* progress;
-    const char* button;
-};
-
-const ProgressTexts kProgressTexts[] = {
-    {kLangEnglish, "Downloading...", "from", "to",
-     "Estimated remaining time:", "Speed:", "Progress:", "Cancel"},
-    {kLangGerman, "Downloaden...", "von", "nach",
-     "Geschätzte Restzeit:", "Gewschwindigkeit:", "Fortschritt:", "Abbrechen"},
-    {kLangFrench, "Téléchargement...", "de", "vers",
-     "Temps restant estimé:", "Vitesse:", "Avancement:", "Annuler"},
-    {kLangItalian, "Scaricamento...", "da", "a",
-     "Tempo rimanente stimato:", "Velocità:", "Avanzamento:", "Annulla"},
-    {kLangSpanishMexico, "Descargando...", "de", "a",
-     "Tiempo restante estimado:", "Velocidad:", "Progreso:", "Cancelar"},
-};
-
 template <typename T>
 const T* TextsFor(const T (&table)[5], uint16_t language) {
     for (const T& t : table) {
@@ -431,7 +408,7 @@ TEST_F(Probe, LanguageSearchDialog) {
 
 TEST_F(Probe, LanguageProgressWindow) {
     const uint16_t language = ExpectedLanguage();
-    const ProgressTexts* t = TextsFor(kProgressTexts, language);
+    const quor::test::ProgressWindowTexts* t = quor::test::ProgressWindowTextsFor(language);
     ASSERT_NE(t, nullptr);
     Dialog d;
     ASSERT_TRUE(LoadTemplate(s_module, IDD_DOWNLOAD_PROGRESS, language, d));

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "afx/inet/internet_session.h"
-#include "tests/server/loopback_server.h"
+#include "tests/server/loopback_fixture.h"
 #include "tests/server/test_http_server.h"
 #include "tests/inet/internet_error_of.h"
 
@@ -58,13 +57,12 @@ struct Request {
     std::unique_ptr<CHttpFile> file;
 };
 
-class InetHttp : public ::testing::Test {
+class InetHttp : public LoopbackServerTest {
   protected:
+    InetHttp() : LoopbackServerTest("inet") {}
+
     void SetUp() override {
-        std::string whyNot;
-        server_ = LoopbackServer::Get(whyNot);
-        ASSERT_NE(server_, nullptr) << whyNot;
-        tag_ = std::to_string(std::random_device{}());
+        LoopbackServerTest::SetUp();
         session_ = NewSession();
     }
 
@@ -72,11 +70,6 @@ class InetHttp : public ::testing::Test {
         auto session = std::make_unique<CInternetSession>(agent);
         session->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, kTestReceiveTimeoutMs);
         return session;
-    }
-
-    // A request path of this test's own, so the shared server's counters are not shared.
-    std::string Path(const std::string& route, const std::string& name) const {
-        return route + "/inet-" + tag_ + "-" + name;
     }
 
     // A GET with the library's flags on a new connection of session_; not sent yet.
@@ -128,8 +121,6 @@ class InetHttp : public ::testing::Test {
         return file;
     }
 
-    LoopbackServer* server_ = nullptr;
-    std::string tag_;
     std::unique_ptr<CInternetSession> session_;
 };
 

@@ -73,17 +73,6 @@ std::string TestFolderName() {
     return name;
 }
 
-// The answer that ends a box without agreeing to anything.
-int GiveUpButton(const MessageBoxInfo& box) {
-    if (box.no) {
-        return automation::kIdNo;
-    }
-    if (box.cancel) {
-        return automation::kIdCancel;
-    }
-    return automation::kIdOk;
-}
-
 }  // namespace
 
 std::string ProbeRecord::Get(const std::string& key) const {
@@ -381,7 +370,7 @@ LauncherRun Workspace::Run(const std::string& args, BoxAnswer answer, const std:
         } else {
             automation::SaveScreenshot("launcher_unexpected_box_" + TestFolderName(), w);
             ADD_FAILURE() << "unexpected message box \"" << box.caption << "\": " << box.text;
-            button = GiveUpButton(box);
+            button = automation::GiveUpButton(box);
         }
         EXPECT_TRUE(automation::ClickButton(w, button) && automation::WaitForWindowGone(w, 5000))
             << "could not press " << automation::ButtonName(button) << " in \"" << box.caption

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "afx/recording_message_box.h"
 #include "afx/test_hooks.h"
 #include "afx/thread.h"
 #include "quor_inet/worker/crawl_worker.h"
@@ -21,7 +22,6 @@
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"
 #include "tests/server/test_http_server.h"
-#include "tests/transfer/transfer_test_support.h"
 
 namespace quor::test {
 namespace {
@@ -429,7 +429,7 @@ TEST_F(Crawl, EndlessLinksStopAtTheListsLimit) {
 TEST_F(Crawl, FailingStartPage) {
     const std::string url =
         "http://127.0.0.1:" + std::to_string(TestHttpServer::RefusingPort()) + "/index.html";
-    ScriptedMessageBox boxes;
+    RecordingMessageBox boxes(IDCANCEL);
     RecordingView view;
     Search(view, url);
     EXPECT_EQ(view.Of("status"),

@@ -6,12 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "afx/inet/internet_session.h"
+#include "afx/recording_message_box.h"
 #include "maker/sndcore/sndcore.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/resources/string_lookup.h"
@@ -21,7 +21,7 @@
 #include "quor_inet/transfer/http_request.h"
 #include "quor_inet/transfer/page_fetch.h"
 #include "tests/server/test_http_server.h"
-#include "tests/server/loopback_server.h"
+#include "tests/server/loopback_fixture.h"
 #include "tests/transfer/transfer_test_support.h"
 
 namespace quor::test {
@@ -47,13 +47,12 @@ std::string PatternText(size_t count) {
     return s.substr(0, s.find('\0'));
 }
 
-class Transfer : public ::testing::Test {
+class Transfer : public LoopbackServerTest {
   protected:
+    Transfer() : LoopbackServerTest("transfer") {}
+
     void SetUp() override {
-        std::string whyNot;
-        server_ = LoopbackServer::Get(whyNot);
-        ASSERT_NE(server_, nullptr) << whyNot;
-        tag_ = std::to_string(std::random_device{}());
+        LoopbackServerTest::SetUp();
         g_bStopSearch = 0;
     }
     void TearDown() override {
@@ -62,19 +61,12 @@ class Transfer : public ::testing::Test {
         g_bStopSearch = 0;
     }
 
-    // A request path of this test's own, so the shared server's counters are ours alone.
-    std::string Path(const std::string& route, const std::string& name) const {
-        return route + "/transfer-" + tag_ + "-" + name;
-    }
     std::string Url(const std::string& target) const { return server_->Url(target); }
     std::string ClosedUrl(const std::string& target) const {
         return "http://127.0.0.1:" + std::to_string(RefusingPort()) + target;
     }
 
     static std::string PageFixture() { return ReadFileBytes(QUOR_SOURCE_ROOT "/" + kPageFixture); }
-
-    LoopbackServer* server_ = nullptr;
-    std::string tag_;
 };
 
 // What one OpenHttpRequest call gave, its objects closed and deleted.
@@ -135,7 +127,7 @@ TEST_F(Transfer, RequestRefusesAnythingButHttpWithoutTraffic) {
     for (const std::string& url : urls) {
         for (int quiet : {0, 1}) {
             SCOPED_TRACE("\"" + url + "\" quiet " + std::to_string(quiet));
-            ScriptedMessageBox boxes({IDOK, IDOK});
+            RecordingMessageBox boxes({IDOK, IDOK}, IDCANCEL);
             const Opened o = OpenAndRead(url, quiet);
             EXPECT_EQ(o.result, 0);
             EXPECT_FALSE(o.connectionSet);
@@ -145,7 +137,7 @@ TEST_F(Transfer, RequestRefusesAnythingButHttpWithoutTraffic) {
         }
     }
     {
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         const Opened null = [] {
             Opened o;
             CInternetSession session;
@@ -179,7 +171,7 @@ TEST_F(Transfer, RequestTakesAnyStatusAsSent) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         const Opened o = OpenAndRead(Url(c.target), 0);
         EXPECT_EQ(o.result, 1);
         EXPECT_TRUE(o.connectionSet);
@@ -205,7 +197,7 @@ TEST_F(Transfer, RequestToClosedPortWhileOnline) {
     for (const Case& c : {Case{0, 1, 1}, Case{1, 0, 0}}) {
         SCOPED_TRACE("quiet " + std::to_string(c.quiet));
         g_bStopSearch = 0;
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         const Opened o = OpenAndRead(ClosedUrl("/page.html"), c.quiet);
         EXPECT_EQ(o.result, 0);
         EXPECT_FALSE(o.connectionSet);
@@ -232,7 +224,7 @@ TEST_F(Transfer, OfflinePromptRetriesUntilCancel) {
     for (int quiet : {0, 1}) {
         SCOPED_TRACE("quiet " + std::to_string(quiet));
         g_bStopSearch = 0;
-        ScriptedMessageBox boxes({IDOK, IDOK, IDCANCEL});
+        RecordingMessageBox boxes({IDOK, IDOK, IDCANCEL}, IDCANCEL);
         const Opened o = OpenAndRead(ClosedUrl("/offline.html"), quiet);
         EXPECT_EQ(o.result, 0);
         EXPECT_FALSE(o.connectionSet);
@@ -250,7 +242,7 @@ TEST_F(Transfer, OfflinePromptRetriesUntilCancel) {
 // The prompt follows a failed attempt only: offline with a server that answers, nothing asks.
 TEST_F(Transfer, OfflineButAnsweredNeedsNoPrompt) {
     OfflineScope offline;
-    ScriptedMessageBox boxes;
+    RecordingMessageBox boxes(IDCANCEL);
     const Opened o = OpenAndRead(Url(Path("/exact", "offline-ok") + "?size=20"), 0);
     EXPECT_EQ(o.result, 1);
     EXPECT_EQ(o.body, Pattern(20));
@@ -271,7 +263,7 @@ TEST_F(Transfer, PageSizesAroundChunkAndCap) {
                                    "?size=" + std::to_string(size) + "&tag=" + kPageFixture;
         CString text("before");
         std::atomic<int32_t> stop{0};
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         EXPECT_EQ(FetchPage(Url(target).c_str(), &text, &stop, 0), 1);
         const std::string got(text, text.GetLength());
         const size_t expected = std::min<size_t>(size, 131072);
@@ -319,7 +311,7 @@ TEST_F(Transfer, PageThatBreaksOffKeepsWhatCame) {
     const std::string from = "?file=" + kPageFixture + "&after=46080&delay_ms=300";
     for (const char* route : {"/reset", "/cut", "/badchunk"}) {
         SCOPED_TRACE(route);
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         CString text;
         std::atomic<int32_t> stop{0};
         EXPECT_EQ(FetchPage(Url(Path(route, "broken.html") + from).c_str(), &text, &stop, 0), 1);
@@ -365,7 +357,7 @@ TEST_F(Transfer, StopEndsAWaitAtOnce) {
             stoppedAt = std::chrono::steady_clock::now();
             stop = 1;
         });
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         WriteFileBytes(kept, "the user's own");
         int result = -1;
         DownloadOutcome outcome;
@@ -441,7 +433,7 @@ TEST_F(Transfer, PageNotOpenedLeavesTextAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         CString text("left alone");
         EXPECT_EQ(FetchPage(c.url.c_str(), &text, &g_bStopSearch, c.quiet), 0);
         EXPECT_EQ(std::string(text), "left alone");
@@ -723,7 +715,7 @@ TEST_F(Transfer, DownloadWithoutRequest) {
             SCOPED_TRACE(std::string(c.name) + (withCallback ? ", callback" : ", window"));
             g_bStopSearch = 0;
             WriteFileBytes(file, "old bytes");
-            ScriptedMessageBox boxes;
+            RecordingMessageBox boxes(IDCANCEL);
             const DownloadRun run = Download(c.url, file, withCallback);
             EXPECT_EQ(run.result, 0);
             EXPECT_TRUE(run.window.events.empty());
@@ -736,7 +728,7 @@ TEST_F(Transfer, DownloadWithoutRequest) {
             EXPECT_EQ(g_bStopSearch.load(), c.stop);
         }
     }
-    ScriptedMessageBox boxes;
+    RecordingMessageBox boxes(IDCANCEL);
     RecordingWindow window;
     EXPECT_EQ(RunDownload(nullptr, file.c_str(), nullptr, 0, window), 0);
     EXPECT_EQ(RunDownload(Url("/x").c_str(), nullptr, nullptr, 0, window), 0);
@@ -859,7 +851,7 @@ TEST_F(Transfer, TagReaderCannotOpen) {
     };
     for (const std::string& url : urls) {
         SCOPED_TRACE(url);
-        ScriptedMessageBox boxes;
+        RecordingMessageBox boxes(IDCANCEL);
         CString title("untouched"), artist("untouched");
         uint32_t seconds = 77;
         EXPECT_EQ(ReadAudioFileInfo(url.c_str(), title, artist, &seconds), 0u);

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "afx/inet/internet_session.h"
+#include "afx/recording_message_box.h"
 #include "maker/sndcore/sndcore.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/tags/audio_network_reader.h"
@@ -31,7 +32,7 @@ TEST(TransferNative, OfflinePromptOkRetriesTheSameAddress) {
 
     g_bStopSearch = 0;
     OfflineScope offline;
-    ScriptedMessageBox boxes({IDOK});
+    RecordingMessageBox boxes({IDOK}, IDCANCEL);
     bool started = false;
     boxes.onShow = [&](size_t) { started = started || server.Start(); };
 

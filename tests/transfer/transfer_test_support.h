@@ -1,73 +1,22 @@
-// Doubles and helpers of the transfer tests: message boxes answered from a script, the machine
-// taken offline, a recording progress window, and a folder of files per test.
+// Doubles and helpers of the transfer tests: the machine taken offline, a recording progress
+// window, and a folder of files per test.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
-#include <mutex>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "afx/inet/internet_session.h"
-#include "afx/message_box.h"
 #include "quor_inet/transfer/download.h"
 #include "quor_inet/transfer/progress_figures.h"
 
 namespace quor::test {
-
-// Records every box and answers from a script; once the script is used up it answers Cancel,
-// so a prompt loop always ends.
-class ScriptedMessageBox : public MessageBoxService {
-  public:
-    struct Box {
-        std::string text;
-        unsigned type;
-    };
-
-    explicit ScriptedMessageBox(std::deque<int> answers = {}) : answers_(std::move(answers)) {
-        previous_ = AfxSetMessageBoxService(this);
-    }
-    ~ScriptedMessageBox() override { AfxSetMessageBoxService(previous_); }
-
-    // Runs when the box with that index (from 0) is shown, before it is answered.
-    std::function<void(size_t index)> onShow;
-
-    int Show(const char* text, unsigned type) override {
-        size_t index;
-        int answer = IDCANCEL;
-        {
-            std::lock_guard lock(mutex_);
-            index = boxes_.size();
-            boxes_.push_back({text != nullptr ? text : "(null)", type});
-            if (!answers_.empty()) {
-                answer = answers_.front();
-                answers_.pop_front();
-            }
-        }
-        if (onShow) {
-            onShow(index);
-        }
-        return answer;
-    }
-
-    std::vector<Box> Boxes() {
-        std::lock_guard lock(mutex_);
-        return boxes_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::deque<int> answers_;
-    std::vector<Box> boxes_;
-    MessageBoxService* previous_;
-};
 
 // The machine reports no Internet connection while this lives.
 class OfflineScope {
