@@ -1,14 +1,15 @@
 #pragma once
 // The narrow interface under the Internet classes: one implementation over the platform's
 // Internet services (Windows) and one over libcurl (elsewhere), chosen at build time. The
-// classes of internet_session.h are written once over it.
+// classes of internet_session.h are written once over it, and it offers what they pass on:
+// a connection to a server and port, a GET of an object (over TLS or not) sent with header
+// lines, a file opened on an FTP server.
 //
 // Every failure is reported as an error code numbered as the platform's Internet services
 // number theirs (inet_constants.h), so that both backends give the same codes. Objects may
 // outlive the object that made them: a request keeps what it needs of its connection and
 // session alive until it is destroyed.
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,14 +19,6 @@
 namespace afx::inet {
 
 class TransferGuard;
-
-struct SessionSettings {
-    std::string agent;  // never empty
-    uint32_t accessType = 0;
-    std::string proxyName;
-    std::string proxyBypass;
-    uint32_t flags = 0;
-};
 
 // A body read from its start: an HTTP response, or a file opened on an FTP server.
 class BackendStream {
@@ -41,13 +34,12 @@ class BackendStream {
     virtual void SetBufferSize(uint32_t bytes) = 0;
 };
 
+// A GET, never redirected: sent once, then its response is read.
 class BackendRequest : public BackendStream {
   public:
-    // Adds header lines ("Name: value", each ended by CR LF) to the request before it is sent.
-    virtual bool AddHeaders(std::string_view headers, uint32_t& errorOut) = 0;
-    // Sends the request with more header lines and a body, and waits for the response head.
-    virtual bool Send(std::string_view headers, const void* body, size_t bodyLength,
-                      uint32_t& errorOut) = 0;
+    // Sends the request with header lines ("Name: value", each ended by CR LF; may be empty)
+    // and waits for the response head.
+    virtual bool Send(std::string_view headers, uint32_t& errorOut) = 0;
 
     // After a successful Send.
     virtual bool QueryStatusCode(uint32_t& statusOut) = 0;
@@ -58,14 +50,11 @@ class BackendRequest : public BackendStream {
 class BackendConnection {
   public:
     virtual ~BackendConnection() = default;
-    // object: the path and query as they go on the request line. flags with
-    // INTERNET_FLAG_SECURE: the request goes over TLS (HTTPS), the server's certificate
-    // checked against the trusted authorities. Null on failure.
-    virtual std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
-                                                        const char* referer,
-                                                        const char** acceptTypes,
-                                                        const char* version, uint32_t flags,
-                                                        uint32_t context, uint32_t& errorOut) = 0;
+    // A GET of object (the path and query as they go on the request line); nothing is sent
+    // yet. secure: over TLS (HTTPS), the server's certificate checked against the trusted
+    // authorities. Null on failure.
+    virtual std::unique_ptr<BackendRequest> OpenRequest(const char* object, bool secure,
+                                                        uint32_t& errorOut) = 0;
 };
 
 class BackendSession {
@@ -73,8 +62,7 @@ class BackendSession {
     virtual ~BackendSession() = default;
     // Nothing goes over the network yet; the connection is made when a request is sent.
     virtual std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port,
-                                                       const char* user, const char* password,
-                                                       uint32_t context, uint32_t& errorOut) = 0;
+                                                       uint32_t& errorOut) = 0;
     // Logs in to the FTP server (passive mode; anonymous when user is null or empty) and
     // starts the binary transfer of path (relative to the login folder, as FtpPathOf gives
     // it). sizeOut: the file's size as the server tells it, nullopt when it does not; nothing
@@ -82,20 +70,21 @@ class BackendSession {
     // refused the file (its answer, e.g. 550 for a missing one), 12029 no connection, ...
     virtual std::unique_ptr<BackendStream> OpenFtpFile(const char* server, uint16_t port,
                                                        const char* user, const char* password,
-                                                       const char* path, uint32_t context,
+                                                       const char* path,
                                                        std::optional<uint64_t>& sizeOut,
                                                        uint32_t& errorOut) = 0;
-    // Time-outs (INTERNET_OPTION_CONNECT_TIMEOUT, _SEND_TIMEOUT, _RECEIVE_TIMEOUT) in ms.
-    virtual bool SetOption(uint32_t option, uint32_t value) = 0;
-    virtual bool QueryOption(uint32_t option, uint32_t& valueOut) = 0;
+    // How long a wait for data may last (ms, default 30 s) before it fails with 12002; for
+    // connections made afterwards. Connecting keeps its own 60 s.
+    virtual void SetReceiveTimeout(uint32_t ms) = 0;
     // What ends the session's transfers early; set before the session's first request. A
     // connect, a wait for the response and a read fail with the guard's verdict soon after it
     // is given, and body bytes are told to it as they arrive.
     virtual void SetGuard(std::shared_ptr<TransferGuard> guard) = 0;
 };
 
-std::unique_ptr<BackendSession> OpenBackendSession(const SessionSettings& settings,
-                                                   uint32_t& errorOut);
+// A session with the system's configured access (its proxy settings) that sends agent as the
+// user agent.
+std::unique_ptr<BackendSession> OpenBackendSession(const std::string& agent, uint32_t& errorOut);
 
 // The user agent sent when the caller names none.
 std::string DefaultAgentName();

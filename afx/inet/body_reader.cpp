@@ -67,12 +67,12 @@ std::string BodyReader::FirstBlockHeaders(uint32_t blockSize, const std::string&
 
 std::unique_ptr<BodyReader> BodyReader::FromFirstBlock(
     std::shared_ptr<BackendConnection> connection, std::unique_ptr<BackendRequest> sent,
-    std::string object, std::string extraHeaders, uint32_t flags, uint32_t context,
+    std::string object, std::string extraHeaders, bool secure, uint32_t context,
     uint32_t blockSize) {
     std::unique_ptr<BodyReader> reader(new BodyReader(std::move(connection), context));
     reader->object_ = std::move(object);
     reader->extraHeaders_ = std::move(extraHeaders);
-    reader->flags_ = flags;
+    reader->secure_ = secure;
     reader->bufferSize_ = blockSize;
     reader->sent_ = true;
     reader->ranged_ = true;
@@ -106,24 +106,14 @@ BackendStream& BodyReader::Stream() const {
     return *stream_;
 }
 
-void BodyReader::AddHeaders(const std::string& headers) {
-    if (sent_) {
-        Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
-    }
-    uint32_t error = 0;
-    if (!Request().AddHeaders(headers, error)) {
-        Fail(error);
-    }
-}
-
-void BodyReader::Send(const std::string& headers, const void* body, uint32_t bodyLength) {
+void BodyReader::Send(const std::string& headers) {
     BackendRequest& request = Request();
     if (sent_ || ranged_) {
         Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     }
     uint32_t error = 0;
     CountRequestSent();
-    if (!request.Send(headers, body, bodyLength, error)) {
+    if (!request.Send(headers, error)) {
         Fail(error);
     }
     sent_ = true;
@@ -200,13 +190,13 @@ void BodyReader::StartStreaming(std::unique_ptr<BackendRequest> sent) {
 
 void BodyReader::FetchBlock(uint64_t start) {
     uint32_t error = 0;
-    std::unique_ptr<BackendRequest> request = connection_->OpenRequest(
-        "GET", object_.c_str(), nullptr, nullptr, nullptr, flags_, context_, error);
+    std::unique_ptr<BackendRequest> request =
+        connection_->OpenRequest(object_.c_str(), secure_, error);
     if (!request) {
         Fail(error);
     }
     CountRequestSent();
-    if (!request->Send(RangeHeaderLine(start, bufferSize_) + extraHeaders_, nullptr, 0, error)) {
+    if (!request->Send(RangeHeaderLine(start, bufferSize_) + extraHeaders_, error)) {
         Fail(error);
     }
     Adopt(std::move(request), start);
@@ -450,13 +440,6 @@ bool BodyReader::StatusCode(uint32_t& statusOut) const {
         return true;
     }
     return request_ != nullptr && request_->QueryStatusCode(statusOut);
-}
-
-bool BodyReader::Header(const char* name, std::string& valueOut) const {
-    if (closed_ || !sent_ || request_ == nullptr) {
-        return false;
-    }
-    return request_->QueryHeader(name, valueOut);
 }
 
 void BodyReader::Close() {

@@ -26,12 +26,12 @@ class BodyReader {
     // Streaming over a request that is sent later (Send).
     BodyReader(std::shared_ptr<BackendConnection> connection,
                std::unique_ptr<BackendRequest> request, uint32_t context);
-    // Ranged reading of object, starting from the sent response to the request for the first
-    // block (made with FirstBlockHeaders).
+    // Ranged reading of object (over TLS when secure), starting from the sent response to the
+    // request for the first block (made with FirstBlockHeaders).
     static std::unique_ptr<BodyReader> FromFirstBlock(std::shared_ptr<BackendConnection> connection,
                                                       std::unique_ptr<BackendRequest> sent,
                                                       std::string object, std::string extraHeaders,
-                                                      uint32_t flags, uint32_t context,
+                                                      bool secure, uint32_t context,
                                                       uint32_t blockSize);
     static std::string FirstBlockHeaders(uint32_t blockSize, const std::string& extraHeaders);
     // Streaming of a body that is already coming (a file of an FTP server), whose size is
@@ -39,17 +39,14 @@ class BodyReader {
     static std::unique_ptr<BodyReader> FromStream(std::unique_ptr<BackendStream> stream,
                                                   std::optional<uint64_t> size, uint32_t context);
 
-    void AddHeaders(const std::string& headers);
-    void Send(const std::string& headers, const void* body, uint32_t bodyLength);
+    void Send(const std::string& headers);
 
     uint32_t Read(void* buffer, uint32_t count);
     int64_t Seek(int64_t offset, unsigned from);
     uint32_t Available();
     bool SetBufferSize(uint32_t size);
-    uint32_t BufferSize() const { return bufferSize_; }
 
     bool StatusCode(uint32_t& statusOut) const;
-    bool Header(const char* name, std::string& valueOut) const;
     std::optional<uint64_t> Size() const { return size_; }
     bool Ranged() const { return ranged_; }
 
@@ -100,7 +97,7 @@ class BodyReader {
     bool ranged_ = false;
     std::string object_;
     std::string extraHeaders_;
-    uint32_t flags_ = 0;
+    bool secure_ = false;
     uint64_t blockStart_ = 0;
     std::vector<uint8_t> block_;
 

@@ -20,9 +20,6 @@ class CFile {
     virtual uint32_t GetLength() const = 0;
     virtual void Close() = 0;
 
-    int64_t SeekToBegin() { return Seek(0, begin); }
-    int64_t SeekToEnd() { return Seek(0, end); }
-
   protected:
     CFile() = default;
 };

@@ -2,23 +2,11 @@
 
 #include <cstring>
 
+#include "afx/ascii.h"
+
 namespace afx::inet {
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
 
 // Digits only, at most 18 of them, so the value fits without overflow.
 std::optional<uint64_t> ParseNumber(std::string_view s) {
@@ -35,35 +23,30 @@ std::optional<uint64_t> ParseNumber(std::string_view s) {
     return v;
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
+std::string_view TrimOptionalWhitespace(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!s.empty() && blank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && blank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
 std::optional<uint64_t> ParseContentLength(std::string_view value) {
-    return ParseNumber(Trim(value));
+    return ParseNumber(TrimOptionalWhitespace(value));
 }
 
 std::optional<ContentRange> ParseContentRange(std::string_view value) {
-    value = Trim(value);
+    value = TrimOptionalWhitespace(value);
     size_t space = value.find(' ');
     if (space == std::string_view::npos || !EqualsNoCase(value.substr(0, space), "bytes")) {
         return std::nullopt;
     }
-    std::string_view rest = Trim(value.substr(space + 1));
+    std::string_view rest = TrimOptionalWhitespace(value.substr(space + 1));
     size_t slash = rest.find('/');
     if (slash == std::string_view::npos) {
         return std::nullopt;
@@ -105,10 +88,10 @@ std::string RangeHeaderLine(uint64_t first, uint64_t count) {
 }
 
 bool IsChunkedEncoding(std::string_view value) {
-    value = Trim(value);
+    value = TrimOptionalWhitespace(value);
     size_t comma = value.rfind(',');
     if (comma != std::string_view::npos) {
-        value = Trim(value.substr(comma + 1));
+        value = TrimOptionalWhitespace(value.substr(comma + 1));
     }
     return EqualsNoCase(value, "chunked");
 }
@@ -137,7 +120,7 @@ std::string ResolveLocation(std::string_view server, uint16_t port, std::string_
                             std::string_view location, bool secure) {
     const std::string scheme = secure ? "https:" : "http:";
     const uint16_t defaultPort = secure ? 443 : 80;
-    location = Trim(location);
+    location = TrimOptionalWhitespace(location);
     size_t colon = location.find(':');
     size_t firstSpecial = location.find_first_of("/?#");
     if (colon != std::string_view::npos && colon > 0 &&

@@ -9,6 +9,9 @@
 
 namespace afx::inet {
 
+// value without the optional whitespace around it (space and tab, RFC 9110 5.6.3).
+std::string_view TrimOptionalWhitespace(std::string_view value);
+
 // A Content-Length value: decimal digits with optional surrounding blanks. nullopt for
 // anything else (signs, other characters, more than 18 digits).
 std::optional<uint64_t> ParseContentLength(std::string_view value);

@@ -5,6 +5,23 @@
 namespace afx::inet {
 namespace {
 
+TEST(OptionalWhitespace, OnlySpaceAndTabAreTrimmed) {
+    const struct {
+        const char* text;
+        const char* trimmed;
+    } kCases[] = {
+        {" \tvalue\t ", "value"},
+        {"a \t b", "a \t b"},
+        {"\r\nx\v\f", "\r\nx\v\f"},  // other white space is part of the value
+        {" \t ", ""},
+        {"", ""},
+    };
+    for (const auto& c : kCases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(TrimOptionalWhitespace(c.text), c.trimmed);
+    }
+}
+
 TEST(ContentLength, AcceptsDigitsOnly) {
     const struct {
         const char* text;

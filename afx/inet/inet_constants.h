@@ -5,33 +5,19 @@
 // Values as <wininet.h> numbers them. That header defines them as macros, so each group is
 // declared here only when it has not been included first.
 
-#ifndef INTERNET_FLAG_RELOAD
+#ifndef INTERNET_FLAG_SECURE
 inline constexpr uint32_t INTERNET_FLAG_TRANSFER_ASCII = 0x00000001;
-inline constexpr uint32_t INTERNET_FLAG_TRANSFER_BINARY = 0x00000002;
 inline constexpr uint32_t INTERNET_FLAG_NO_AUTO_REDIRECT = 0x00200000;
-inline constexpr uint32_t INTERNET_FLAG_KEEP_CONNECTION = 0x00400000;
 inline constexpr uint32_t INTERNET_FLAG_SECURE = 0x00800000;
-inline constexpr uint32_t INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000;
 inline constexpr uint32_t INTERNET_FLAG_EXISTING_CONNECT = 0x20000000;
-inline constexpr uint32_t INTERNET_FLAG_RELOAD = 0x80000000;
 #endif
 
-#ifndef INTERNET_OPEN_TYPE_PRECONFIG
-inline constexpr uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0;
-inline constexpr uint32_t INTERNET_OPEN_TYPE_DIRECT = 1;
-inline constexpr uint32_t INTERNET_OPEN_TYPE_PROXY = 3;
-#endif
-
-// The older names of the access types, which the class library uses.
+// The class library's name of the system's configured access.
 #ifndef PRE_CONFIG_INTERNET_ACCESS
-inline constexpr uint32_t PRE_CONFIG_INTERNET_ACCESS = INTERNET_OPEN_TYPE_PRECONFIG;
-inline constexpr uint32_t LOCAL_INTERNET_ACCESS = INTERNET_OPEN_TYPE_DIRECT;
-inline constexpr uint32_t CERN_PROXY_INTERNET_ACCESS = INTERNET_OPEN_TYPE_PROXY;
+inline constexpr uint32_t PRE_CONFIG_INTERNET_ACCESS = 0;
 #endif
 
-#ifndef INTERNET_OPTION_CONNECT_TIMEOUT
-inline constexpr uint32_t INTERNET_OPTION_CONNECT_TIMEOUT = 2;
-inline constexpr uint32_t INTERNET_OPTION_SEND_TIMEOUT = 5;
+#ifndef INTERNET_OPTION_RECEIVE_TIMEOUT
 inline constexpr uint32_t INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
 #endif
 

@@ -1,8 +1,8 @@
 #include "afx/inet/internet_exception.h"
 
 #include <cstdio>
-#include <cstring>
 
+#include "afx/ascii.h"
 #include "afx/inet/backend.h"
 
 namespace {
@@ -85,12 +85,7 @@ int CInternetException::GetErrorMessage(char* buffer, unsigned maxLength,
         snprintf(unknown, sizeof unknown, "Internet error %u.", static_cast<unsigned>(m_dwError));
         text = unknown;
     }
-    size_t n = strlen(text);
-    if (n > maxLength - 1) {
-        n = maxLength - 1;
-    }
-    memcpy(buffer, text, n);
-    buffer[n] = '\0';
+    afx::CopyBounded(buffer, maxLength, text);
     return 1;
 }
 

@@ -30,14 +30,6 @@ constexpr PathStyle kLocalPathStyle = PathStyle::kWindows;
 constexpr PathStyle kLocalPathStyle = PathStyle::kPosix;
 #endif
 
-static const char* VerbName(int verb) {
-    static const char* const kVerbs[] = {"POST", "GET", "HEAD", "PUT", "LINK", "DELETE", "UNLINK"};
-    if (verb < CHttpConnection::HTTP_VERB_MIN || verb > CHttpConnection::HTTP_VERB_MAX) {
-        return nullptr;
-    }
-    return kVerbs[verb];
-}
-
 static bool IsRedirect(uint32_t status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -56,20 +48,14 @@ using afx::inet::BodyReader;
 using afx::inet::IsRedirect;
 using afx::inet::kLocalPathStyle;
 using afx::inet::kMaxRedirects;
-using afx::inet::VerbName;
 
-CInternetSession::CInternetSession(const char* agent, uint32_t context, uint32_t accessType,
-                                   const char* proxyName, const char* proxyBypass, uint32_t flags)
-    : m_dwContext(context) {
-    afx::inet::SessionSettings settings;
-    settings.agent = agent != nullptr && *agent != '\0' ? agent : afx::inet::DefaultAgentName();
-    settings.accessType = accessType;
-    settings.proxyName = proxyName != nullptr ? proxyName : "";
-    settings.proxyBypass = proxyBypass != nullptr ? proxyBypass : "";
-    settings.flags = flags;
+CInternetSession::CInternetSession(const char* agent, uint32_t context, uint32_t /*accessType*/,
+                                   const char* /*proxyName*/, const char* /*proxyBypass*/,
+                                   uint32_t /*flags*/) {
     uint32_t error = 0;
-    std::unique_ptr<afx::inet::BackendSession> session =
-        afx::inet::OpenBackendSession(settings, error);
+    std::unique_ptr<afx::inet::BackendSession> session = afx::inet::OpenBackendSession(
+        agent != nullptr && *agent != '\0' ? std::string(agent) : afx::inet::DefaultAgentName(),
+        error);
     if (!session) {
         AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR);
     }
@@ -84,12 +70,12 @@ void CInternetSession::Close() {
     m_session.reset();
 }
 
-bool CInternetSession::SetOption(uint32_t option, uint32_t value, uint32_t /*flags*/) {
-    return m_session && m_session->SetOption(option, value);
-}
-
-bool CInternetSession::QueryOption(uint32_t option, uint32_t& valueOut) const {
-    return m_session && m_session->QueryOption(option, valueOut);
+bool CInternetSession::SetOption(uint32_t option, uint32_t value) {
+    if (!m_session || option != INTERNET_OPTION_RECEIVE_TIMEOUT) {
+        return false;
+    }
+    m_session->SetReceiveTimeout(value);
+    return true;
 }
 
 void CInternetSession::SetTransferLimits(const afx::inet::TransferLimits& limits) {
@@ -101,7 +87,8 @@ void CInternetSession::SetTransferLimits(const afx::inet::TransferLimits& limits
 }
 
 CHttpConnection* CInternetSession::GetHttpConnection(const char* server, uint16_t port,
-                                                     const char* user, const char* password) {
+                                                     const char* /*user*/,
+                                                     const char* /*password*/) {
     if (!m_session || server == nullptr || *server == '\0') {
         return nullptr;
     }
@@ -110,11 +97,11 @@ CHttpConnection* CInternetSession::GetHttpConnection(const char* server, uint16_
     }
     uint32_t error = 0;
     std::unique_ptr<afx::inet::BackendConnection> connection =
-        m_session->Connect(server, port, user, password, m_dwContext, error);
+        m_session->Connect(server, port, error);
     if (!connection) {
         return nullptr;
     }
-    return new CHttpConnection(std::move(connection), server, port, m_dwContext);
+    return new CHttpConnection(std::move(connection));
 }
 
 CStdioFile* CInternetSession::OpenURL(const char* url, uint32_t context, uint32_t flags,
@@ -133,7 +120,8 @@ CStdioFile* CInternetSession::OpenURL(const char* url, uint32_t context, uint32_
         case AFX_INET_SERVICE_HTTP:
         case AFX_INET_SERVICE_HTTPS:
             return OpenHttpUrl(server, object, port, service == AFX_INET_SERVICE_HTTPS, context,
-                               flags, headers, headersLength);
+                               (flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0,
+                               afx::inet::HeaderLines(headers, headersLength));
         case AFX_INET_SERVICE_FTP:
             return OpenFtpUrl(url, server, object, port, context);
         case AFX_INET_SERVICE_FILE: {
@@ -150,36 +138,31 @@ CStdioFile* CInternetSession::OpenURL(const char* url, uint32_t context, uint32_
 }
 
 CStdioFile* CInternetSession::OpenHttpUrl(CString server, CString object, uint16_t port,
-                                          bool secure, uint32_t context, uint32_t flags,
-                                          const char* headers, uint32_t headersLength) {
-    const std::string extra = afx::inet::HeaderLines(headers, headersLength);
+                                          bool secure, uint32_t context, bool followRedirects,
+                                          const std::string& extra) {
     const uint32_t blockSize = BodyReader::kDefaultBufferSize;
     for (int hop = 0;; ++hop) {
         // Redirections are followed here, hop by hop, so that each hop is fetched by ranges
         // too; the scheme of each hop decides whether it goes over TLS.
-        const uint32_t requestFlags =
-            (flags & ~INTERNET_FLAG_SECURE) | INTERNET_FLAG_EXISTING_CONNECT |
-            INTERNET_FLAG_NO_AUTO_REDIRECT | (secure ? INTERNET_FLAG_SECURE : 0);
         uint32_t error = 0;
         std::shared_ptr<afx::inet::BackendConnection> connection =
-            m_session->Connect(server, port, nullptr, nullptr, context, error);
+            m_session->Connect(server, port, error);
         if (!connection) {
             AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_CANNOT_CONNECT);
         }
-        std::unique_ptr<afx::inet::BackendRequest> request = connection->OpenRequest(
-            "GET", object, nullptr, nullptr, nullptr, requestFlags, context, error);
+        std::unique_ptr<afx::inet::BackendRequest> request =
+            connection->OpenRequest(object, secure, error);
         if (!request) {
             AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR);
         }
         afx::inet::CountRequestSent();
-        if (!request->Send(BodyReader::FirstBlockHeaders(blockSize, extra), nullptr, 0, error)) {
+        if (!request->Send(BodyReader::FirstBlockHeaders(blockSize, extra), error)) {
             AfxThrowInternetException(context, error);
         }
         uint32_t status = 0;
         std::string location;
-        if ((flags & INTERNET_FLAG_NO_AUTO_REDIRECT) == 0 && hop < kMaxRedirects &&
-            request->QueryStatusCode(status) && IsRedirect(status) &&
-            request->QueryHeader("Location", location) && !location.empty()) {
+        if (followRedirects && hop < kMaxRedirects && request->QueryStatusCode(status) &&
+            IsRedirect(status) && request->QueryHeader("Location", location) && !location.empty()) {
             std::string target =
                 afx::inet::ResolveLocation(server.operator const char*(), port,
                                            object.operator const char*(), location, secure);
@@ -198,9 +181,9 @@ CStdioFile* CInternetSession::OpenHttpUrl(CString server, CString object, uint16
             }
         }
         std::unique_ptr<BodyReader> reader = BodyReader::FromFirstBlock(
-            connection, std::move(request), object.operator const char*(), extra, requestFlags,
-            context, blockSize);
-        auto* file = new CHttpFile(std::move(connection), nullptr, "GET", object, context);
+            connection, std::move(request), object.operator const char*(), extra, secure, context,
+            blockSize);
+        auto* file = new CHttpFile(std::move(connection), nullptr, context);
         file->Attach(std::move(reader));
         return file;
     }
@@ -218,8 +201,8 @@ CStdioFile* CInternetSession::OpenFtpUrl(const char* url, const CString& server,
     afx::inet::CountRequestSent();
     std::unique_ptr<afx::inet::BackendStream> stream = m_session->OpenFtpFile(
         server, port, credentials.user.empty() ? nullptr : credentials.user.c_str(),
-        credentials.user.empty() ? nullptr : credentials.password.c_str(), path->c_str(), context,
-        size, error);
+        credentials.user.empty() ? nullptr : credentials.password.c_str(), path->c_str(), size,
+        error);
     if (!stream) {
         AfxThrowInternetException(context, error != 0 ? error : ERROR_INTERNET_INTERNAL_ERROR);
     }
@@ -228,12 +211,8 @@ CStdioFile* CInternetSession::OpenFtpUrl(const char* url, const CString& server,
     return file;
 }
 
-CHttpConnection::CHttpConnection(std::shared_ptr<afx::inet::BackendConnection> connection,
-                                 const char* server, uint16_t port, uint32_t context)
-    : m_connection(std::move(connection)),
-      m_strServerName(server),
-      m_nPort(port),
-      m_dwContext(context) {}
+CHttpConnection::CHttpConnection(std::shared_ptr<afx::inet::BackendConnection> connection)
+    : m_connection(std::move(connection)) {}
 
 CHttpConnection::~CHttpConnection() {
     Close();
@@ -243,32 +222,22 @@ void CHttpConnection::Close() {
     m_connection.reset();
 }
 
-CHttpFile* CHttpConnection::OpenRequest(int verb, const char* object, const char* referer,
-                                        uint32_t context, const char** acceptTypes,
-                                        const char* version, uint32_t flags) {
-    const char* name = VerbName(verb);
-    if (name == nullptr) {
-        return nullptr;
-    }
-    return OpenRequest(name, object, referer, context, acceptTypes, version, flags);
-}
-
-CHttpFile* CHttpConnection::OpenRequest(const char* verb, const char* object, const char* referer,
-                                        uint32_t context, const char** acceptTypes,
-                                        const char* version, uint32_t flags) {
-    if (!m_connection || verb == nullptr || *verb == '\0') {
+CHttpFile* CHttpConnection::OpenRequest(int verb, const char* object, const char* /*referer*/,
+                                        uint32_t context, const char** /*acceptTypes*/,
+                                        const char* /*version*/, uint32_t flags) {
+    if (!m_connection || verb != HTTP_VERB_GET) {
         return nullptr;
     }
     if (object == nullptr || *object == '\0') {
         object = "/";
     }
     uint32_t error = 0;
-    std::unique_ptr<afx::inet::BackendRequest> request = m_connection->OpenRequest(
-        verb, object, referer, acceptTypes, version, flags, context, error);
+    std::unique_ptr<afx::inet::BackendRequest> request =
+        m_connection->OpenRequest(object, (flags & INTERNET_FLAG_SECURE) != 0, error);
     if (!request) {
         return nullptr;
     }
-    return new CHttpFile(m_connection, std::move(request), verb, object, context);
+    return new CHttpFile(m_connection, std::move(request), context);
 }
 
 CInternetFile::CInternetFile(uint32_t context) : m_dwContext(context) {}
@@ -309,10 +278,6 @@ bool CInternetFile::SetReadBufferSize(unsigned size) {
     return m_reader && m_reader->SetBufferSize(size);
 }
 
-unsigned CInternetFile::GetReadBufferSize() const {
-    return m_reader ? m_reader->BufferSize() : 0;
-}
-
 bool CInternetFile::SeeksByReading() const {
     return m_reader && !m_reader->Ranged();
 }
@@ -324,42 +289,24 @@ void CInternetFile::Close() {
 }
 
 CHttpFile::CHttpFile(std::shared_ptr<afx::inet::BackendConnection> connection,
-                     std::unique_ptr<afx::inet::BackendRequest> request, const char* verb,
-                     const char* object, uint32_t context)
-    : CInternetFile(context), m_strVerb(verb), m_strObject(object) {
+                     std::unique_ptr<afx::inet::BackendRequest> request, uint32_t context)
+    : CInternetFile(context) {
     if (request) {
         Attach(std::make_unique<BodyReader>(std::move(connection), std::move(request), context));
     }
 }
 
-int CHttpFile::AddRequestHeaders(const char* headers, uint32_t headersLength) {
-    if (Reader() == nullptr) {
-        return 0;
-    }
-    Reader()->AddHeaders(afx::inet::HeaderLines(headers, headersLength));
-    return 1;
-}
-
-int CHttpFile::SendRequest(const char* headers, uint32_t headersLength, const void* optional,
-                           uint32_t optionalLength) {
+int CHttpFile::SendRequest(const char* headers, uint32_t headersLength, const void* /*optional*/,
+                           uint32_t /*optionalLength*/) {
     if (Reader() == nullptr) {
         AfxThrowInternetException(m_dwContext, ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     }
-    Reader()->Send(afx::inet::HeaderLines(headers, headersLength), optional, optionalLength);
+    Reader()->Send(afx::inet::HeaderLines(headers, headersLength));
     return 1;
 }
 
 int CHttpFile::QueryInfoStatusCode(uint32_t& statusOut) const {
     return Reader() != nullptr && Reader()->StatusCode(statusOut) ? 1 : 0;
-}
-
-int CHttpFile::QueryInfo(const char* headerName, CString& valueOut) const {
-    std::string value;
-    if (Reader() == nullptr || headerName == nullptr || !Reader()->Header(headerName, value)) {
-        return 0;
-    }
-    valueOut = CString(value.data(), static_cast<int>(value.size()));
-    return 1;
 }
 
 bool AfxInternetGetConnectedState() {

@@ -31,11 +31,11 @@ class CHttpFile;
 class CInternetSession {
   public:
     // agent: the user agent; null sends the host program's name (its file name without
-    // extension). Preconfigured access uses the system's
-    // proxy settings (on Windows the Internet options, elsewhere the usual proxy environment
-    // variables); LOCAL_INTERNET_ACCESS uses none; CERN_PROXY_INTERNET_ACCESS uses proxyName
-    // except for the hosts in proxyBypass. Throws CInternetException* when no session can be
-    // made.
+    // extension). Every session has the system's configured access, whatever accessType,
+    // proxyName, proxyBypass and flags say (the library passes preconfigured access and none
+    // of the others): the system's proxy settings, on Windows the Internet options, elsewhere
+    // the usual proxy environment variables. Throws CInternetException* when no session can
+    // be made.
     // Servers spoken to over TLS (https) must show a certificate that the platform trusts,
     // for the name in the URL: on Windows as the system's certificate stores decide;
     // elsewhere against the system's authorities, or only those in the file named by the
@@ -50,6 +50,7 @@ class CInternetSession {
     CInternetSession& operator=(const CInternetSession&) = delete;
 
     // A connection to server:port; nothing is sent yet. Null on failure (nothing thrown).
+    // Requests carry no user name and password (the library passes none).
     CHttpConnection* GetHttpConnection(const char* server,
                                        uint16_t port = INTERNET_DEFAULT_HTTP_PORT,
                                        const char* user = nullptr, const char* password = nullptr);
@@ -69,8 +70,8 @@ class CInternetSession {
     //   reads the file from its start, always as binary (an ASCII transfer would change an
     //   audio file's bytes, and many servers refuse to tell its size). The file is a
     //   CInternetFile: Seek from the end uses the size the server told, without reading
-    //   anything; it moves forward by reading and dropping, and back within the last
-    //   kHistoryBytes read.
+    //   anything; it moves forward by reading and dropping, and back within the last 4 KiB
+    //   read.
     //   Throws 12015 when the login is refused, 12003 when the server refuses the file
     //   (missing, not readable), 12029 when no connection can be made.
     // - file (file:///path, file://localhost/path, on Windows also file:///C:/path,
@@ -83,11 +84,10 @@ class CInternetSession {
                         uint32_t flags = INTERNET_FLAG_TRANSFER_ASCII,
                         const char* headers = nullptr, uint32_t headersLength = 0);
 
-    // Time-outs in milliseconds: INTERNET_OPTION_CONNECT_TIMEOUT (default 60 s),
-    // INTERNET_OPTION_RECEIVE_TIMEOUT (default 30 s: a wait for data longer than this fails with
-    // 12002), INTERNET_OPTION_SEND_TIMEOUT. They apply to connections made afterwards.
-    bool SetOption(uint32_t option, uint32_t value, uint32_t flags = 0);
-    bool QueryOption(uint32_t option, uint32_t& valueOut) const;
+    // INTERNET_OPTION_RECEIVE_TIMEOUT in milliseconds (default 30 s: a wait for data longer
+    // than this fails with 12002), for connections made afterwards; false for any other
+    // option. Connecting may take 60 s.
+    bool SetOption(uint32_t option, uint32_t value);
 
     // Ends the transfers of this session early (set it before the first request): once the
     // stop flag is raised, the time limit has passed or the speed has stayed too low, the call
@@ -96,68 +96,45 @@ class CInternetSession {
     // for the limits. Whatever a read had received before stays the caller's.
     void SetTransferLimits(const afx::inet::TransferLimits& limits);
 
-    uint32_t GetContext() const { return m_dwContext; }
     // Releases the session; connections and files made from it stay usable until closed.
     virtual void Close();
 
   private:
-    friend class CHttpConnection;
     CStdioFile* OpenHttpUrl(CString server, CString object, uint16_t port, bool secure,
-                            uint32_t context, uint32_t flags, const char* headers,
-                            uint32_t headersLength);
+                            uint32_t context, bool followRedirects, const std::string& headers);
     CStdioFile* OpenFtpUrl(const char* url, const CString& server, const CString& object,
                            uint16_t port, uint32_t context);
 
-    uint32_t m_dwContext;
     std::shared_ptr<afx::inet::BackendSession> m_session;
 };
 
 class CHttpConnection {
   public:
-    enum {
-        HTTP_VERB_MIN = 0,
-        HTTP_VERB_POST = 0,
-        HTTP_VERB_GET = 1,
-        HTTP_VERB_HEAD = 2,
-        HTTP_VERB_PUT = 3,
-        HTTP_VERB_LINK = 4,
-        HTTP_VERB_DELETE = 5,
-        HTTP_VERB_UNLINK = 6,
-        HTTP_VERB_MAX = 6,
-    };
+    enum { HTTP_VERB_GET = 1 };
 
     virtual ~CHttpConnection();  // Close()
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
 
-    // A request for object ("/path?query") on this connection; nothing is sent until
+    // A GET of object ("/path?query") on this connection; nothing is sent until
     // CHttpFile::SendRequest. Requests of one session share its open connections to the
-    // server. Redirections are never followed. Null on failure (an unknown verb among them).
+    // server. Redirections are never followed; with INTERNET_FLAG_SECURE in flags the request
+    // goes over TLS. A request carries no referrer, no accepted types and the default HTTP
+    // version, whatever is passed (the library passes none). Null on failure, and for any
+    // verb but HTTP_VERB_GET.
     CHttpFile* OpenRequest(int verb, const char* object, const char* referer = nullptr,
                            uint32_t context = 1, const char** acceptTypes = nullptr,
                            const char* version = nullptr,
                            uint32_t flags = INTERNET_FLAG_EXISTING_CONNECT |
                                             INTERNET_FLAG_NO_AUTO_REDIRECT);
-    CHttpFile* OpenRequest(const char* verb, const char* object, const char* referer = nullptr,
-                           uint32_t context = 1, const char** acceptTypes = nullptr,
-                           const char* version = nullptr,
-                           uint32_t flags = INTERNET_FLAG_EXISTING_CONNECT |
-                                            INTERNET_FLAG_NO_AUTO_REDIRECT);
 
-    const CString& GetServerName() const { return m_strServerName; }
-    uint16_t GetPort() const { return m_nPort; }
-    uint32_t GetContext() const { return m_dwContext; }
     virtual void Close();
 
   private:
     friend class CInternetSession;
-    CHttpConnection(std::shared_ptr<afx::inet::BackendConnection> connection, const char* server,
-                    uint16_t port, uint32_t context);
+    explicit CHttpConnection(std::shared_ptr<afx::inet::BackendConnection> connection);
 
     std::shared_ptr<afx::inet::BackendConnection> m_connection;
-    CString m_strServerName;
-    uint16_t m_nPort;
-    uint32_t m_dwContext;
 };
 
 // A remote file: the body of one response, read from its start.
@@ -176,7 +153,7 @@ class CInternetFile : public CStdioFile {
     // transferred to find it, and
     // without an announced size a seek from the end throws CInternetException* (12016).
     // A request's file can move forward (the bytes between are read and dropped) and back
-    // within the last kHistoryBytes read; further back throws (12016). A file of OpenURL can
+    // within the last 4 KiB read; further back throws (12016). A file of OpenURL can
     // move anywhere. A negative position throws (12016).
     int64_t Seek(int64_t offset, unsigned from) override;
 
@@ -188,7 +165,6 @@ class CInternetFile : public CStdioFile {
     // held-back transfer is lost when the transfer then fails), and the block size of a file
     // from OpenURL. 0 restores the default (16 KiB). False for more than 16 MiB.
     bool SetReadBufferSize(unsigned size);
-    unsigned GetReadBufferSize() const;
 
     // Whether a forward seek reads and drops the bytes between: true for a body streamed from
     // its start (a request's file, an FTP file, a server that ignored the range); false for a
@@ -196,9 +172,6 @@ class CInternetFile : public CStdioFile {
     bool SeeksByReading() const;
 
     void Close() override;
-
-    static constexpr unsigned kDefaultReadBufferSize = 16384;
-    static constexpr unsigned kHistoryBytes = 4096;
 
   protected:
     friend class CInternetSession;  // makes the files of ftp URLs
@@ -215,29 +188,22 @@ class CInternetFile : public CStdioFile {
 class CHttpFile : public CInternetFile {
   public:
     // Sends the request with more header lines (CR LF ended; headersLength -1 or 0 for a
-    // zero-terminated text) and a body, and waits for the response head. Returns non-zero.
-    // Throws CInternetException* when it cannot be sent or answered (12029 cannot connect,
-    // 12007 unknown name, 12002 time-out, 12152 not an HTTP response, ...). The status is not
-    // examined: an error page or a redirection is the body to read.
+    // zero-terminated text) and waits for the response head. Returns non-zero. A GET has no
+    // body: optional is not sent (the library passes none). Throws CInternetException* when
+    // it cannot be sent or answered (12029 cannot connect, 12007 unknown name, 12002
+    // time-out, 12152 not an HTTP response, ...). The status is not examined: an error page
+    // or a redirection is the body to read.
     int SendRequest(const char* headers = nullptr, uint32_t headersLength = 0,
                     const void* optional = nullptr, uint32_t optionalLength = 0);
-    // Adds header lines before SendRequest.
-    int AddRequestHeaders(const char* headers, uint32_t headersLength = 0);
 
     // The response's status code; false before a response.
     int QueryInfoStatusCode(uint32_t& statusOut) const;
-    // The value of a response header by name; false when there is none.
-    int QueryInfo(const char* headerName, CString& valueOut) const;
 
   private:
     friend class CHttpConnection;
     friend class CInternetSession;
     CHttpFile(std::shared_ptr<afx::inet::BackendConnection> connection,
-              std::unique_ptr<afx::inet::BackendRequest> request, const char* verb,
-              const char* object, uint32_t context);
-
-    CString m_strVerb;
-    CString m_strObject;
+              std::unique_ptr<afx::inet::BackendRequest> request, uint32_t context);
 };
 
 // Whether the machine has a connection to the Internet (Windows: InternetGetConnectedState;

@@ -1,5 +1,7 @@
 #include "afx/inet/url_parts.h"
 
+#include "afx/ascii.h"
+
 namespace afx::inet {
 
 namespace {
@@ -15,24 +17,6 @@ int HexValue(char c) {
         return c - 'A' + 10;
     }
     return -1;
-}
-
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string_view WithoutQuery(std::string_view object) {

@@ -65,14 +65,11 @@ class RemoteAudioSource : public AudioByteSource {
     CStdioFile& m_file;
 };
 
-constexpr CallCloseStep kFileCloseOrder[] = {CallCloseStep::kCloseFile,
-                                             CallCloseStep::kCloseSession};
-
 }  // namespace
 
 uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut,
                            const std::atomic<int32_t>* stopFlag) {
-    InternetCall call(kFileCloseOrder, {.stopFlag = stopFlag, .totalMs = kTagReadLimitMs});
+    InternetCall call({.stopFlag = stopFlag, .totalMs = kTagReadLimitMs});
     if (call.Session() == nullptr) {
         return 0;
     }

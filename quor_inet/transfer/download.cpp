@@ -43,13 +43,6 @@ bool DeliversResource(const CHttpFile& request, uint32_t& statusOut) {
     return request.QueryInfoStatusCode(statusOut) && statusOut >= 200 && statusOut <= 299;
 }
 
-// Every way out after the request was sent closes in this order; the progress window goes
-// between the closing and the deleting.
-constexpr CallCloseStep kDownloadCloseOrder[] = {
-    CallCloseStep::kCloseFile,  CallCloseStep::kCloseSession,     CallCloseStep::kCloseConnection,
-    CallCloseStep::kAfterClose, CallCloseStep::kDeleteConnection, CallCloseStep::kDeleteFile,
-};
-
 // The copy on its way: a new file beside the destination, removed on every way out unless it
 // was put in the destination's place.
 class PartFile {
@@ -111,8 +104,7 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
                                                                       : FileTrouble::kNotAFile;
         return 0;
     }
-    InternetCall call(kDownloadCloseOrder,
-                      {.stopFlag = how.stopFlag, .lowSpeedMs = kDownloadLowSpeedMs});
+    InternetCall call({.stopFlag = how.stopFlag, .lowSpeedMs = kDownloadLowSpeedMs});
     if (call.Session() == nullptr) {
         return 0;
     }

@@ -13,12 +13,6 @@ bool StopRequested(const std::atomic<int32_t>* stopFlag) {
     return stopFlag != nullptr && stopFlag->load() != 0;
 }
 
-// The page's objects are closed in this order on every way out.
-constexpr CallCloseStep kPageCloseOrder[] = {
-    CallCloseStep::kCloseFile,       CallCloseStep::kCloseSession,     CallCloseStep::kDeleteFile,
-    CallCloseStep::kCloseConnection, CallCloseStep::kDeleteConnection,
-};
-
 // The page fetch itself; open sends the request on the session, as one of the two openers.
 template <typename Open>
 int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,
@@ -28,7 +22,7 @@ int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t
     answer = PageAnswer{};
     // A stalled or trickling server is given up on, and a Stop is seen within a moment, also
     // while a read waits.
-    InternetCall call(kPageCloseOrder, {.stopFlag = stopFlag, .totalMs = kPageFetchLimitMs});
+    InternetCall call({.stopFlag = stopFlag, .totalMs = kPageFetchLimitMs});
     if (call.Session() == nullptr) {
         return 0;
     }

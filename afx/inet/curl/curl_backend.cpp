@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "afx/ascii.h"
 #include "afx/inet/backend.h"
 #include "afx/inet/curl/curl_errors.h"
 #include "afx/inet/http_headers.h"
@@ -31,8 +32,7 @@ constexpr size_t kLeastHeldAhead = 262144;
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kDefaultConnectTimeoutMs = 60000;
-constexpr uint32_t kDefaultSendTimeoutMs = 30000;
+constexpr uint32_t kConnectTimeoutMs = 60000;
 constexpr uint32_t kDefaultReceiveTimeoutMs = 30000;
 // Short enough that a guard's verdict ends a wait within a fraction of a second.
 constexpr int kPollSliceMs = kGuardPollMs;
@@ -40,22 +40,6 @@ constexpr int kPollSliceMs = kGuardPollMs;
 void GlobalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Appends each non-empty line of CR LF separated header text to list.
@@ -79,12 +63,6 @@ bool AppendHeaderLines(curl_slist*& list, std::string_view text) {
     return true;
 }
 
-struct Options {
-    uint32_t connectTimeoutMs = kDefaultConnectTimeoutMs;
-    uint32_t sendTimeoutMs = kDefaultSendTimeoutMs;
-    uint32_t receiveTimeoutMs = kDefaultReceiveTimeoutMs;
-};
-
 // The authorities that TLS servers are checked against, named the way the curl tool and
 // OpenSSL let a user name them; empty for the system's own.
 std::string CaBundleFromEnvironment() {
@@ -102,16 +80,16 @@ class CurlTransfer;
 // What a session's connections and requests share; lives as long as any of them.
 class CurlCore {
   public:
-    CurlCore(CURLM* multi, SessionSettings settings)
-        : multi_(multi), settings_(std::move(settings)), caBundle_(CaBundleFromEnvironment()) {}
+    CurlCore(CURLM* multi, std::string agent)
+        : multi_(multi), agent_(std::move(agent)), caBundle_(CaBundleFromEnvironment()) {}
     ~CurlCore() { curl_multi_cleanup(multi_); }
     CurlCore(const CurlCore&) = delete;
     CurlCore& operator=(const CurlCore&) = delete;
 
     CURLM* multi() const { return multi_; }
-    const SessionSettings& settings() const { return settings_; }
+    const std::string& agent() const { return agent_; }
     const std::string& caBundle() const { return caBundle_; }
-    Options options;
+    uint32_t receiveTimeoutMs = kDefaultReceiveTimeoutMs;
     std::shared_ptr<TransferGuard> guard;  // null: nothing ends the transfers early
 
     // 0 while the session's transfers may go on, else the error that ends them.
@@ -129,7 +107,7 @@ class CurlCore {
 
   private:
     CURLM* multi_;
-    SessionSettings settings_;
+    std::string agent_;
     std::string caBundle_;
 };
 
@@ -259,11 +237,11 @@ bool CurlTransfer::Init(const std::string& url) {
     if (easy_ == nullptr) {
         return false;
     }
-    const SessionSettings& settings = core_->settings();
-    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());  // libcurl keeps its own copy
+    // libcurl keeps its own copy of the URL, and takes proxies from the usual environment
+    // variables itself.
+    curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS,
-                     static_cast<long>(core_->options.connectTimeoutMs));
+    curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeoutMs));
     // Fewer, larger receives: the write callback still hands the reader at most the read
     // buffer ahead of it, plus the one receive that curl holds while paused.
     curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
@@ -272,17 +250,6 @@ bool CurlTransfer::Init(const std::string& url) {
     curl_easy_setopt(easy_, CURLOPT_PRIVATE, this);
     if (!core_->caBundle().empty()) {
         curl_easy_setopt(easy_, CURLOPT_CAINFO, core_->caBundle().c_str());
-    }
-    switch (settings.accessType) {
-        case INTERNET_OPEN_TYPE_DIRECT:
-            curl_easy_setopt(easy_, CURLOPT_PROXY, "");
-            break;
-        case INTERNET_OPEN_TYPE_PROXY:
-            curl_easy_setopt(easy_, CURLOPT_PROXY, settings.proxyName.c_str());
-            curl_easy_setopt(easy_, CURLOPT_NOPROXY, settings.proxyBypass.c_str());
-            break;
-        default:
-            break;  // libcurl reads http_proxy, no_proxy and the like itself
     }
     return true;
 }
@@ -366,8 +333,7 @@ bool CurlTransfer::Read(void* buffer, uint32_t count, uint32_t& readOut, uint32_
         Resume();
     }
     if (got == 0 && directFilled_ == 0 && !done_) {
-        WaitFor([this] { return directFilled_ > 0 || PendingSize() > 0; },
-                core_->options.receiveTimeoutMs);
+        WaitFor([this] { return directFilled_ > 0 || PendingSize() > 0; }, core_->receiveTimeoutMs);
         if (directFilled_ == 0 && PendingSize() > 0) {
             got += TakePending(out, count);
         }
@@ -393,7 +359,7 @@ bool CurlTransfer::QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut
     if (PendingSize() == 0) {
         Resume();
         if (PendingSize() == 0 && !done_) {
-            WaitFor([this] { return PendingSize() > 0; }, core_->options.receiveTimeoutMs);
+            WaitFor([this] { return PendingSize() > 0; }, core_->receiveTimeoutMs);
         }
     }
     if (PendingSize() > 0) {
@@ -410,32 +376,10 @@ bool CurlTransfer::QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut
 
 class CurlRequest : public BackendRequest {
   public:
-    CurlRequest(std::shared_ptr<CurlCore> core, std::string url, std::string verb,
-                std::string referer, std::string accept, bool http10, std::string user,
-                std::string password)
-        : url_(std::move(url)),
-          verb_(std::move(verb)),
-          referer_(std::move(referer)),
-          accept_(std::move(accept)),
-          http10_(http10),
-          user_(std::move(user)),
-          password_(std::move(password)),
-          transfer_(std::move(core)) {}
+    CurlRequest(std::shared_ptr<CurlCore> core, std::string url)
+        : url_(std::move(url)), transfer_(std::move(core)) {}
 
-    bool AddHeaders(std::string_view headers, uint32_t& errorOut) override {
-        if (transfer_.started()) {
-            errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
-            return false;
-        }
-        if (!AppendHeaders(headers)) {
-            errorOut = kInternetErrorNotEnoughMemory;
-            return false;
-        }
-        return true;
-    }
-
-    bool Send(std::string_view headers, const void* body, size_t bodyLength,
-              uint32_t& errorOut) override;
+    bool Send(std::string_view headers, uint32_t& errorOut) override;
 
     bool QueryStatusCode(uint32_t& statusOut) override {
         if (!headersDone_) {
@@ -450,7 +394,7 @@ class CurlRequest : public BackendRequest {
             return false;
         }
         for (const auto& [n, v] : responseHeaders_) {
-            if (EqualsNoCase(n, name)) {
+            if (afx::EqualsNoCase(n, name)) {
                 valueOut = v;
                 return true;
             }
@@ -493,13 +437,6 @@ class CurlRequest : public BackendRequest {
     }
 
     std::string url_;
-    std::string verb_;
-    std::string referer_;
-    std::string accept_;
-    bool http10_;
-    std::string user_;
-    std::string password_;
-    std::string body_;
     Slist headerList_;  // declared before the transfer: freed after its handle
 
     bool headersDone_ = false;
@@ -542,24 +479,16 @@ void CurlRequest::HeaderLine(std::string_view line) {
     if (colon == std::string_view::npos) {
         return;
     }
-    std::string_view value = line.substr(colon + 1);
-    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) {
-        value.remove_prefix(1);
-    }
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) {
-        value.remove_suffix(1);
-    }
-    responseHeaders_.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+    responseHeaders_.emplace_back(std::string(line.substr(0, colon)),
+                                  std::string(TrimOptionalWhitespace(line.substr(colon + 1))));
 }
 
-bool CurlRequest::Send(std::string_view headers, const void* body, size_t bodyLength,
-                       uint32_t& errorOut) {
+bool CurlRequest::Send(std::string_view headers, uint32_t& errorOut) {
     if (transfer_.started()) {
         errorOut = ERROR_INTERNET_INCORRECT_HANDLE_STATE;
         return false;
     }
-    if (!transfer_.Init(url_) || !AppendHeaders(headers) ||
-        (!accept_.empty() && !AppendHeaders("Accept: " + accept_))) {
+    if (!transfer_.Init(url_) || !AppendHeaders(headers)) {
         errorOut = kInternetErrorNotEnoughMemory;
         return false;
     }
@@ -568,39 +497,18 @@ bool CurlRequest::Send(std::string_view headers, const void* body, size_t bodyLe
     // The object goes on the request line as it is (no dot segments removed); a proxy gets
     // the whole URL from it.
     curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, core.settings().agent.c_str());
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, core.agent().c_str());
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList_.get());
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CurlRequest::HeaderCallback);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION,
-                     http10_ ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-    if (!referer_.empty()) {
-        curl_easy_setopt(easy, CURLOPT_REFERER, referer_.c_str());
-    }
-    if (!user_.empty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, user_.c_str());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, password_.c_str());
-    }
-    if (verb_ == "HEAD") {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    } else if (verb_ != "GET" || body != nullptr) {
-        if (verb_ != "POST") {
-            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb_.c_str());
-        }
-        if (body != nullptr || verb_ == "POST") {
-            body_.assign(static_cast<const char*>(body), body != nullptr ? bodyLength : 0);
-            curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
-                             static_cast<curl_off_t>(body_.size()));
-            curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body_.c_str());
-        }
-    }
+    // HTTP/1.1 as the platform's services speak it, over TLS too.
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
     if (!transfer_.Start(errorOut)) {
         return false;
     }
     // Connecting and the server's first answer share one allowance.
-    transfer_.WaitFor([this] { return headersDone_; },
-                      core.options.connectTimeoutMs + core.options.receiveTimeoutMs);
+    transfer_.WaitFor([this] { return headersDone_; }, kConnectTimeoutMs + core.receiveTimeoutMs);
     if (!headersDone_) {
         errorOut = transfer_.done() ? transfer_.DoneError() : ERROR_INTERNET_TIMEOUT;
         if (errorOut == 0) {
@@ -632,9 +540,8 @@ class CurlFtpFile : public BackendStream {
             return false;
         }
         // The size is known once data flows (or the file turned out empty).
-        const Options& options = transfer_.core().options;
         transfer_.WaitFor([this] { return transfer_.PendingSize() > 0; },
-                          options.connectTimeoutMs + options.receiveTimeoutMs);
+                          kConnectTimeoutMs + transfer_.core().receiveTimeoutMs);
         if (transfer_.PendingSize() == 0) {  // ended, or failed, before any data
             errorOut = transfer_.done() ? transfer_.DoneError() : ERROR_INTERNET_TIMEOUT;
             if (errorOut != 0) {
@@ -676,62 +583,37 @@ std::string UrlHost(const char* server) {
 
 class CurlConnection : public BackendConnection {
   public:
-    CurlConnection(std::shared_ptr<CurlCore> core, std::string hostPort, std::string user,
-                   std::string password)
-        : core_(std::move(core)),
-          hostPort_(std::move(hostPort)),
-          user_(std::move(user)),
-          password_(std::move(password)) {}
+    CurlConnection(std::shared_ptr<CurlCore> core, std::string hostPort)
+        : core_(std::move(core)), hostPort_(std::move(hostPort)) {}
 
-    std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
-                                                const char* referer, const char** acceptTypes,
-                                                const char* version, uint32_t flags,
-                                                uint32_t /*context*/, uint32_t& errorOut) override {
-        if (verb == nullptr || *verb == '\0' || strpbrk(verb, " \t\r\n") != nullptr) {
-            errorOut = ERROR_INTERNET_INVALID_OPERATION;
-            return nullptr;
-        }
-        std::string accept;
-        for (const char** type = acceptTypes; type != nullptr && *type != nullptr; ++type) {
-            if (!accept.empty()) {
-                accept += ", ";
-            }
-            accept += *type;
-        }
-        bool http10 = version != nullptr && strcmp(version, "HTTP/1.0") == 0;
-        const char* scheme = (flags & INTERNET_FLAG_SECURE) != 0 ? "https://" : "http://";
+    std::unique_ptr<BackendRequest> OpenRequest(const char* object, bool secure,
+                                                uint32_t& /*errorOut*/) override {
+        const char* scheme = secure ? "https://" : "http://";
         return std::make_unique<CurlRequest>(
-            core_, scheme + hostPort_ + RequestTarget(object != nullptr ? object : "/"), verb,
-            referer != nullptr ? referer : "", accept, http10, user_, password_);
+            core_, scheme + hostPort_ + RequestTarget(object != nullptr ? object : "/"));
     }
 
   private:
     std::shared_ptr<CurlCore> core_;
     std::string hostPort_;
-    std::string user_;
-    std::string password_;
 };
 
 class CurlSession : public BackendSession {
   public:
     explicit CurlSession(std::shared_ptr<CurlCore> core) : core_(std::move(core)) {}
 
-    std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port, const char* user,
-                                               const char* password, uint32_t /*context*/,
+    std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port,
                                                uint32_t& errorOut) override {
         std::string host = UrlHost(server);
         if (host.empty()) {
             errorOut = ERROR_INTERNET_INVALID_URL;
             return nullptr;
         }
-        return std::make_unique<CurlConnection>(core_, host + ":" + std::to_string(port),
-                                                user != nullptr ? user : "",
-                                                password != nullptr ? password : "");
+        return std::make_unique<CurlConnection>(core_, host + ":" + std::to_string(port));
     }
 
     std::unique_ptr<BackendStream> OpenFtpFile(const char* server, uint16_t port, const char* user,
                                                const char* password, const char* path,
-                                               uint32_t /*context*/,
                                                std::optional<uint64_t>& sizeOut,
                                                uint32_t& errorOut) override {
         std::string host = UrlHost(server);
@@ -748,40 +630,10 @@ class CurlSession : public BackendSession {
         return file;
     }
 
-    bool SetOption(uint32_t option, uint32_t value) override {
-        switch (option) {
-            case INTERNET_OPTION_CONNECT_TIMEOUT:
-                core_->options.connectTimeoutMs = value;
-                return true;
-            case INTERNET_OPTION_SEND_TIMEOUT:
-                core_->options.sendTimeoutMs = value;
-                return true;
-            case INTERNET_OPTION_RECEIVE_TIMEOUT:
-                core_->options.receiveTimeoutMs = value;
-                return true;
-            default:
-                return false;
-        }
-    }
+    void SetReceiveTimeout(uint32_t ms) override { core_->receiveTimeoutMs = ms; }
 
     void SetGuard(std::shared_ptr<TransferGuard> guard) override {
         core_->guard = std::move(guard);
-    }
-
-    bool QueryOption(uint32_t option, uint32_t& valueOut) override {
-        switch (option) {
-            case INTERNET_OPTION_CONNECT_TIMEOUT:
-                valueOut = core_->options.connectTimeoutMs;
-                return true;
-            case INTERNET_OPTION_SEND_TIMEOUT:
-                valueOut = core_->options.sendTimeoutMs;
-                return true;
-            case INTERNET_OPTION_RECEIVE_TIMEOUT:
-                valueOut = core_->options.receiveTimeoutMs;
-                return true;
-            default:
-                return false;
-        }
     }
 
   private:
@@ -792,8 +644,7 @@ class CurlSession : public BackendSession {
         std::string out = "/";
         for (const char* p = path; *p != '\0'; ++p) {
             auto c = static_cast<unsigned char>(*p);
-            if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                strchr("-._~/", c) != nullptr) {
+            if (afx::IsAsciiLetter(*p) || (c >= '0' && c <= '9') || strchr("-._~/", c) != nullptr) {
                 out += static_cast<char>(c);
             } else {
                 out += '%';
@@ -809,15 +660,14 @@ class CurlSession : public BackendSession {
 
 }  // namespace
 
-std::unique_ptr<BackendSession> OpenBackendSession(const SessionSettings& settings,
-                                                   uint32_t& errorOut) {
+std::unique_ptr<BackendSession> OpenBackendSession(const std::string& agent, uint32_t& errorOut) {
     GlobalInit();
     CURLM* multi = curl_multi_init();
     if (multi == nullptr) {
         errorOut = kInternetErrorNotEnoughMemory;
         return nullptr;
     }
-    return std::make_unique<CurlSession>(std::make_shared<CurlCore>(multi, settings));
+    return std::make_unique<CurlSession>(std::make_shared<CurlCore>(multi, agent));
 }
 
 std::string DefaultAgentName() {

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "afx/ascii.h"
 #include "afx/inet/backend.h"
 #include "afx/inet/inet_constants.h"
 #include "afx/inet/transfer_guard.h"
@@ -24,9 +25,8 @@ namespace afx::inet {
 
 namespace {
 
-constexpr DWORD kDefaultConnectTimeoutMs = 60000;
-constexpr DWORD kDefaultSendTimeoutMs = 30000;
-constexpr DWORD kDefaultReceiveTimeoutMs = 30000;
+// No status callback is installed: the context value of a handle means nothing.
+constexpr DWORD_PTR kNoContext = 0;
 
 // Owns one HINTERNET; parents are held by the children that need them.
 class Handle {
@@ -66,38 +66,19 @@ uint32_t LastError() {
     }
 }
 
-// An option's handle-level value: the timeouts are DWORD milliseconds.
-bool IsTimeoutOption(uint32_t option) {
-    return option == INTERNET_OPTION_CONNECT_TIMEOUT || option == INTERNET_OPTION_SEND_TIMEOUT ||
-           option == INTERNET_OPTION_RECEIVE_TIMEOUT;
-}
-
-// Time-outs the caller set. Wine takes them only on request handles, so every request gets
-// them again when it is opened.
+// The same waits as elsewhere; Wine would otherwise wait for a silent server as long as it
+// keeps the connection open. Wine takes them only on request handles, so every connection and
+// request gets them again when it is opened.
 struct Timeouts {
-    std::vector<std::pair<uint32_t, DWORD>> values;
+    DWORD connectMs = 60000;
+    DWORD sendMs = 30000;
+    DWORD receiveMs = 30000;
 
-    void Set(uint32_t option, DWORD value) {
-        for (auto& [o, v] : values) {
-            if (o == option) {
-                v = value;
-                return;
-            }
-        }
-        values.emplace_back(option, value);
-    }
-    bool Get(uint32_t option, DWORD& valueOut) const {
-        for (const auto& [o, v] : values) {
-            if (o == option) {
-                valueOut = v;
-                return true;
-            }
-        }
-        return false;
-    }
     void ApplyTo(HINTERNET handle) const {
-        for (auto [o, v] : values) {
-            InternetSetOptionA(handle, o, &v, sizeof v);
+        for (auto [option, value] : {std::pair{INTERNET_OPTION_CONNECT_TIMEOUT, connectMs},
+                                     std::pair{INTERNET_OPTION_SEND_TIMEOUT, sendMs},
+                                     std::pair{INTERNET_OPTION_RECEIVE_TIMEOUT, receiveMs}}) {
+            InternetSetOptionA(handle, option, &value, sizeof value);
         }
     }
 };
@@ -202,41 +183,20 @@ class WinInetRequest : public BackendRequest {
         : connection_(std::move(connection)),
           body_(std::make_shared<Handle>(request), std::move(guard)) {}
 
-    bool AddHeaders(std::string_view headers, uint32_t& errorOut) override {
-        if (headers.empty()) {
-            return true;
-        }
-        if (!HttpAddRequestHeadersA(Request(), headers.data(), static_cast<DWORD>(headers.size()),
-                                    HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
-            errorOut = LastError();
-            return false;
-        }
-        return true;
-    }
-
-    bool Send(std::string_view headers, const void* body, size_t bodyLength,
-              uint32_t& errorOut) override {
-        // Copies, so that a send given up on reads nothing of the caller's.
+    bool Send(std::string_view headers, uint32_t& errorOut) override {
+        // A copy, so that a send given up on reads nothing of the caller's.
         struct Sending {
             std::string headers;
-            std::string body;
-            bool withBody = false;
             BOOL ok = FALSE;
             uint32_t error = 0;
         };
         auto sending = std::make_shared<Sending>();
         sending->headers.assign(headers.data(), headers.size());
-        sending->withBody = body != nullptr;
-        if (body != nullptr) {
-            sending->body.assign(static_cast<const char*>(body), bodyLength);
-        }
         std::shared_ptr<Handle> handle = body_.handle();
         auto send = [sending, handle] {
             sending->ok = HttpSendRequestA(
                 handle->get(), sending->headers.empty() ? nullptr : sending->headers.data(),
-                static_cast<DWORD>(sending->headers.size()),
-                sending->withBody ? sending->body.data() : nullptr,
-                static_cast<DWORD>(sending->body.size()));
+                static_cast<DWORD>(sending->headers.size()), nullptr, 0);
             sending->error = sending->ok ? 0 : LastError();
         };
         if (body_.guard()) {
@@ -334,13 +294,12 @@ class WinInetFtpFile : public BackendStream {
 
 // The size of path as the server answers SIZE (RFC 3659, 4), asked in binary mode before the
 // transfer starts. FtpGetFileSize is not used: Wine's answers 0 for every file.
-std::optional<uint64_t> FtpServerFileSize(HINTERNET connection, const char* path,
-                                          uint32_t context) {
-    if (!FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", context, nullptr)) {
+std::optional<uint64_t> FtpServerFileSize(HINTERNET connection, const char* path) {
+    if (!FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, "TYPE I", kNoContext, nullptr)) {
         return std::nullopt;
     }
     const std::string command = std::string("SIZE ") + path;
-    if (!FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), context,
+    if (!FtpCommandA(connection, FALSE, FTP_TRANSFER_TYPE_BINARY, command.c_str(), kNoContext,
                      nullptr)) {
         return std::nullopt;
     }
@@ -366,32 +325,33 @@ std::optional<uint64_t> FtpServerFileSize(HINTERNET connection, const char* path
 
 class WinInetConnection : public BackendConnection {
   public:
-    WinInetConnection(std::shared_ptr<Handle> session, std::shared_ptr<const Timeouts> timeouts,
+    WinInetConnection(std::shared_ptr<Handle> session, Timeouts timeouts,
                       std::shared_ptr<TransferGuard> guard, HINTERNET connection)
         : session_(std::move(session)),
-          timeouts_(std::move(timeouts)),
+          timeouts_(timeouts),
           guard_(std::move(guard)),
           connection_(std::make_shared<Handle>(connection)) {}
 
-    std::unique_ptr<BackendRequest> OpenRequest(const char* verb, const char* object,
-                                                const char* referer, const char** acceptTypes,
-                                                const char* version, uint32_t flags,
-                                                uint32_t context, uint32_t& errorOut) override {
-        // The platform's URL cache would only keep copies of what the caller reads itself.
-        flags |= INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD;
-        HINTERNET request = HttpOpenRequestA(connection_->get(), verb, object, version, referer,
-                                             acceptTypes, flags, context);
+    std::unique_ptr<BackendRequest> OpenRequest(const char* object, bool secure,
+                                                uint32_t& errorOut) override {
+        // Redirections stay the caller's to follow; the platform's URL cache would only keep
+        // copies of what the caller reads itself.
+        const DWORD flags = INTERNET_FLAG_EXISTING_CONNECT | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                            INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD |
+                            (secure ? INTERNET_FLAG_SECURE : 0);
+        HINTERNET request = HttpOpenRequestA(connection_->get(), "GET", object, nullptr, nullptr,
+                                             nullptr, flags, kNoContext);
         if (request == nullptr) {
             errorOut = LastError();
             return nullptr;
         }
-        timeouts_->ApplyTo(request);
+        timeouts_.ApplyTo(request);
         return std::make_unique<WinInetRequest>(connection_, request, guard_);
     }
 
   private:
     std::shared_ptr<Handle> session_;
-    std::shared_ptr<const Timeouts> timeouts_;
+    Timeouts timeouts_;
     std::shared_ptr<TransferGuard> guard_;
     std::shared_ptr<Handle> connection_;
 };
@@ -408,12 +368,12 @@ struct FtpOpening {
     uint32_t error = 0;
 
     void Run(HINTERNET session, const std::string& server, uint16_t port, const std::string& user,
-             const std::string& password, bool withUser, const std::string& path, uint32_t context,
+             const std::string& password, bool withUser, const std::string& path,
              const Timeouts& timeouts) {
         HINTERNET c =
             InternetConnectA(session, server.c_str(), port, withUser ? user.c_str() : nullptr,
                              withUser ? password.c_str() : nullptr, INTERNET_SERVICE_FTP,
-                             INTERNET_FLAG_PASSIVE, context);
+                             INTERNET_FLAG_PASSIVE, kNoContext);
         std::optional<uint64_t> s;
         HINTERNET f = nullptr;
         uint32_t e = 0;
@@ -421,9 +381,9 @@ struct FtpOpening {
             e = LastError();
         } else {
             timeouts.ApplyTo(c);
-            s = FtpServerFileSize(c, path.c_str(), context);
+            s = FtpServerFileSize(c, path.c_str());
             f = FtpOpenFileA(c, path.c_str(), GENERIC_READ,
-                             FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, context);
+                             FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, kNoContext);
             if (f == nullptr) {
                 e = LastError();
             }
@@ -462,43 +422,33 @@ struct FtpOpening {
 // Connection handles keep the session handle alive through this holder.
 class WinInetSession : public BackendSession {
   public:
-    explicit WinInetSession(HINTERNET session)
-        : session_(std::make_shared<Handle>(session)), timeouts_(std::make_shared<Timeouts>()) {
-        // The same waits as elsewhere; Wine would otherwise wait for a silent server as long
-        // as it keeps the connection open.
-        timeouts_->Set(INTERNET_OPTION_CONNECT_TIMEOUT, kDefaultConnectTimeoutMs);
-        timeouts_->Set(INTERNET_OPTION_SEND_TIMEOUT, kDefaultSendTimeoutMs);
-        timeouts_->Set(INTERNET_OPTION_RECEIVE_TIMEOUT, kDefaultReceiveTimeoutMs);
-    }
+    explicit WinInetSession(HINTERNET session) : session_(std::make_shared<Handle>(session)) {}
 
-    std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port, const char* user,
-                                               const char* password, uint32_t context,
+    std::unique_ptr<BackendConnection> Connect(const char* server, uint16_t port,
                                                uint32_t& errorOut) override {
-        HINTERNET connection = InternetConnectA(session_->get(), server, port, user, password,
-                                                INTERNET_SERVICE_HTTP, 0, context);
+        HINTERNET connection = InternetConnectA(session_->get(), server, port, nullptr, nullptr,
+                                                INTERNET_SERVICE_HTTP, 0, kNoContext);
         if (connection == nullptr) {
             errorOut = LastError();
             return nullptr;
         }
-        timeouts_->ApplyTo(connection);
+        timeouts_.ApplyTo(connection);
         // A copy: later changes apply to later connections only.
-        return std::make_unique<WinInetConnection>(session_, std::make_shared<Timeouts>(*timeouts_),
-                                                   guard_, connection);
+        return std::make_unique<WinInetConnection>(session_, timeouts_, guard_, connection);
     }
 
     std::unique_ptr<BackendStream> OpenFtpFile(const char* server, uint16_t port, const char* user,
                                                const char* password, const char* path,
-                                               uint32_t context, std::optional<uint64_t>& sizeOut,
+                                               std::optional<uint64_t>& sizeOut,
                                                uint32_t& errorOut) override {
         // The FTP connection logs in at once: connecting, logging in and opening all wait.
         auto opening = std::make_shared<FtpOpening>();
-        auto open = [opening, session = session_, timeouts = Timeouts(*timeouts_),
+        auto open = [opening, session = session_, timeouts = timeouts_,
                      server = std::string(server != nullptr ? server : ""), port,
                      user = std::string(user != nullptr ? user : ""),
                      password = std::string(password != nullptr ? password : ""),
-                     withUser = user != nullptr, path = std::string(path), context] {
-            opening->Run(session->get(), server, port, user, password, withUser, path, context,
-                         timeouts);
+                     withUser = user != nullptr, path = std::string(path)] {
+            opening->Run(session->get(), server, port, user, password, withUser, path, timeouts);
         };
         if (guard_) {
             uint32_t verdict = 0;
@@ -522,46 +472,25 @@ class WinInetSession : public BackendSession {
                                                 std::make_shared<Handle>(opening->file), guard_);
     }
 
-    bool SetOption(uint32_t option, uint32_t value) override {
-        if (!IsTimeoutOption(option)) {
-            return false;
-        }
-        DWORD v = value;
-        InternetSetOptionA(session_->get(), option, &v, sizeof v);
-        timeouts_->Set(option, v);
-        return true;
-    }
-
-    bool QueryOption(uint32_t option, uint32_t& valueOut) override {
-        if (!IsTimeoutOption(option)) {
-            return false;
-        }
-        DWORD v = 0;
-        DWORD size = sizeof v;
-        if (!timeouts_->Get(option, v) &&
-            !InternetQueryOptionA(session_->get(), option, &v, &size)) {
-            return false;
-        }
-        valueOut = v;
-        return true;
+    void SetReceiveTimeout(uint32_t ms) override {
+        DWORD v = ms;
+        InternetSetOptionA(session_->get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &v, sizeof v);
+        timeouts_.receiveMs = v;
     }
 
     void SetGuard(std::shared_ptr<TransferGuard> guard) override { guard_ = std::move(guard); }
 
   private:
     std::shared_ptr<Handle> session_;
-    std::shared_ptr<Timeouts> timeouts_;
+    Timeouts timeouts_;
     std::shared_ptr<TransferGuard> guard_;
 };
 
 }  // namespace
 
-std::unique_ptr<BackendSession> OpenBackendSession(const SessionSettings& settings,
-                                                   uint32_t& errorOut) {
-    HINTERNET session = InternetOpenA(
-        settings.agent.c_str(), settings.accessType,
-        settings.proxyName.empty() ? nullptr : settings.proxyName.c_str(),
-        settings.proxyBypass.empty() ? nullptr : settings.proxyBypass.c_str(), settings.flags);
+std::unique_ptr<BackendSession> OpenBackendSession(const std::string& agent, uint32_t& errorOut) {
+    HINTERNET session =
+        InternetOpenA(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (session == nullptr) {
         errorOut = LastError();
         return nullptr;
@@ -607,13 +536,9 @@ bool PlatformErrorMessage(uint32_t error, char* buffer, unsigned maxLength) {
     while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) {
         --n;
     }
-    if (n >= maxLength) {
-        n = maxLength - 1;
-    }
-    memcpy(buffer, text, n);
-    buffer[n] = '\0';
+    const size_t copied = CopyBounded(buffer, maxLength, std::string_view(text, n));
     LocalFree(text);
-    return n > 0;
+    return copied > 0;
 }
 
 }  // namespace afx::inet
