@@ -1,7 +1,14 @@
 #include "quor_inet/worker/ahead_pool.h"
 
+#include <chrono>
 #include <new>
 #include <system_error>
+
+namespace {
+
+constexpr auto kWaitSlice = std::chrono::milliseconds(50);
+
+}  // namespace
 
 AheadPool::AheadPool(unsigned threads) : m_maxThreads(threads) {}
 
@@ -79,7 +86,7 @@ void AheadPool::Serve() {
     }
 }
 
-bool AheadPool::Take(const std::string& key) {
+bool AheadPool::Take(const std::string& key, const std::function<void()>& whileWaiting) {
     std::unique_lock lock(m_mutex);
     const auto found = m_items.find(key);
     if (found == m_items.end()) {
@@ -87,10 +94,22 @@ bool AheadPool::Take(const std::string& key) {
     }
     Item& item = found->second;
     if (item.state == State::kQueued) {
+        // Nobody has started it: the caller does it in its own way.
         m_queue.erase(item.order);
-        Run(lock, item);
+        m_items.erase(found);
+        return false;
     }
-    m_changed.wait(lock, [&item] { return item.state != State::kRunning; });
+    while (item.state == State::kRunning) {
+        if (whileWaiting) {
+            lock.unlock();
+            whileWaiting();
+            lock.lock();
+            if (item.state != State::kRunning) {
+                break;
+            }
+        }
+        m_changed.wait_for(lock, kWaitSlice);
+    }
     const bool done = item.state == State::kDone;
     m_items.erase(found);
     return done;

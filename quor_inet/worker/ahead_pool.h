@@ -1,8 +1,8 @@
 #pragma once
 // Work done ahead of the one thread that needs its results, on a few threads of their own, so
 // that the waits of several requests overlap. The needing thread asks for each result by its
-// key in its own order; what nobody has started yet it does itself, so nothing waits behind
-// work that is needed later.
+// key in its own order; what nobody has started yet it takes back and does itself, so that
+// nothing waits behind work that is needed later.
 
 #include <atomic>
 #include <condition_variable>
@@ -29,9 +29,10 @@ class AheadPool {
     // Queues work under key, to be started before every queued work of a higher order. False
     // (and nothing queued) when key is queued or running already.
     bool Queue(uint64_t order, const std::string& key, Work work);
-    // Until key's work has run, here when nobody has started it. False when key was never
-    // queued or its work ended by an exception: the caller then does it itself.
-    bool Take(const std::string& key);
+    // Until key's work has run; meanwhile whileWaiting runs every few milliseconds. False when
+    // key was never queued, nobody had started it yet (it is dropped) or its work ended by an
+    // exception: the caller then does it itself.
+    bool Take(const std::string& key, const std::function<void()>& whileWaiting = {});
     // Works queued, running or done and not taken yet.
     size_t Held() const;
 

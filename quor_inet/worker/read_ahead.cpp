@@ -36,6 +36,15 @@ ReadAhead::ReadAhead(unsigned connections, const CrawlEntry* head)
 
 ReadAhead::~ReadAhead() {
     SetAudioInfoSource(nullptr);
+    m_stop = 1;
+}
+
+bool ReadAhead::Take(const std::string& key) {
+    return m_pool.Take(key, [this] {
+        if (g_bStopSearch.load() != 0) {
+            m_stop = 1;
+        }
+    });
 }
 
 void ReadAhead::Reached(const CrawlEntry& entry, uint32_t index) {
@@ -65,11 +74,11 @@ void ReadAhead::TopUp() {
             tag->wantTags = wantTags;
             m_tags.emplace(key, tag);
             const bool queued =
-                m_pool.Queue(TagOrder(m_current, m_filesQueued), key, [tag, url = url] {
+                m_pool.Queue(TagOrder(m_current, m_filesQueued), key, [this, tag, url = url] {
                     try {
                         tag->size = ReadAudioFileInfo(url, tag->title, tag->artist,
                                                       tag->wantTags ? &tag->seconds : nullptr,
-                                                      &g_bStopSearch);
+                                                      &m_stop);
                     } catch (CException* e) {
                         e->Delete();
                         tag->ownTurn = true;
@@ -97,11 +106,11 @@ bool ReadAhead::QueuePage(const CrawlEntry& entry, uint32_t index) {
     }
     auto page = std::make_shared<Page>();
     m_pages.emplace(key, page);
-    const bool queued = m_pool.Queue(PageOrder(index), key, [page, url = entry.strUrl] {
+    const bool queued = m_pool.Queue(PageOrder(index), key, [this, page, url = entry.strUrl] {
         try {
             bool wouldTell = false;
             page->fetched =
-                FetchPageUntold(url, &page->text, &g_bStopSearch, &page->answer, wouldTell);
+                FetchPageUntold(url, &page->text, &m_stop, &page->answer, wouldTell);
             page->ownTurn = wouldTell;
         } catch (CException* e) {
             e->Delete();
@@ -122,7 +131,7 @@ int ReadAhead::FetchPage(const CrawlEntry& entry, CString* textOut, PageAnswer* 
         const std::shared_ptr<Page> page = found->second;
         m_pages.erase(found);
         --m_pagesHeld;
-        if (m_pool.Take(key) && !page->ownTurn) {
+        if (Take(key) && !page->ownTurn) {
             *textOut = std::move(page->text);
             *answerOut = page->answer;
             return page->fetched;
@@ -138,7 +147,7 @@ uint32_t ReadAhead::Read(const CString& url, CString& title, CString& artist,
     if (auto found = m_tags.find(key); found != m_tags.end()) {
         const std::shared_ptr<Tag> tag = found->second;
         m_tags.erase(found);
-        if (m_pool.Take(key) && !tag->ownTurn && tag->wantTags == (secondsOut != nullptr)) {
+        if (Take(key) && !tag->ownTurn && tag->wantTags == (secondsOut != nullptr)) {
             title = std::move(tag->title);
             artist = std::move(tag->artist);
             if (secondsOut != nullptr) {

@@ -5,6 +5,7 @@
 // every page and file in its own turn and order, and whatever would show a message (a failed
 // start page, the connect prompt) is left to that turn.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,9 +61,15 @@ class ReadAhead : public AudioInfoSource {
     };
 
     void TopUp();
+    // Takes key's result, passing the search's Stop on to what runs meanwhile.
+    bool Take(const std::string& key);
     bool QueuePage(const CrawlEntry& entry, uint32_t index);
 
-    // Results first: the pool is destroyed before them, so no work outlives its result.
+    // What ends the requests under way: raised once a wait sees the search's Stop, and when
+    // the walk ends, however it ends.
+    std::atomic<int32_t> m_stop{0};
+    // Results (and the flag) first: the pool is destroyed before them, so no work outlives
+    // what it uses.
     std::unordered_map<std::string, std::shared_ptr<Page>> m_pages;
     std::unordered_map<std::string, std::shared_ptr<Tag>> m_tags;
     size_t m_pagesHeld = 0;
