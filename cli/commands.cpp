@@ -388,6 +388,7 @@ int RunSearch(const SearchOptions& options) {
     g_nMaxLevel = options.depth;
     g_bAnyServer = options.sameServer ? 0 : 1;
     g_bReadID3 = options.readId3 ? 1 : 0;
+    g_nSearchConnections = options.connections;
     TerminalMessageBox boxes;
     TerminalSearchView view;
     g_pSearchView = &view;

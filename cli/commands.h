@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "quor_inet/state/search_state.h"
 #include "quor_inet/transfer/download.h"
 
 namespace cli {
@@ -20,6 +21,7 @@ struct SearchOptions {
     int32_t depth = 2;
     bool sameServer = false;
     bool readId3 = true;
+    int32_t connections = kDefaultSearchConnections;
     bool selectAll = false;
     std::vector<uint32_t> select;  // numbers of the list to hand back, when not all
     bool wantResult = false;       // --select was given

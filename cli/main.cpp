@@ -42,6 +42,8 @@ constexpr char kSearchHelp[] =
     "  --depth N       follow links up to N pages away from URL (default 2)\n"
     "  --same-server   follow only links to URL's own server\n"
     "  --no-id3        do not read tags and playing times (sizes only)\n"
+    "  --connections N requests under way at once, from 1 (one after the other) to 16\n"
+    "                  (default 6); the list is the same whatever N\n"
     "  --select all|LIST\n"
     "                  print the URLs of these files joined by '*' at the end; LIST holds\n"
     "                  numbers and ranges of the list, as in 0,2,5-7\n"
@@ -131,6 +133,15 @@ int Search(const std::vector<std::string>& args) {
                              "search");
             }
             options.depth = static_cast<int32_t>(depth);
+        } else if (taken == Taken::kNo &&
+                   (taken = TakeValue(args, i, "--connections", value)) == Taken::kYes) {
+            char* end = nullptr;
+            const long connections = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || connections < 1 || connections > 16) {
+                return Usage("--connections takes a number from 1 to 16, not '" + value + "'",
+                             "search");
+            }
+            options.connections = static_cast<int32_t>(connections);
         } else if (taken == Taken::kNo && arg == "--same-server") {
             options.sameServer = true;
         } else if (taken == Taken::kNo && arg == "--no-id3") {

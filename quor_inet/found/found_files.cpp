@@ -44,7 +44,56 @@ bool ServiceTaken(const char* url) {
            service == AFX_INET_SERVICE_FTP || service == AFX_INET_SERVICE_FILE;
 }
 
+AudioInfoSource* g_pAudioInfoSource = nullptr;
+
+// What stands between an address and its entry: the kind it names, and whether the list
+// holds it already (compared with '\\' read as '/'; the copy whole, however long: two addresses
+// that differ only far out are two files).
+AudioKind Candidate(const char* url, const CString& text, bool& listedOut,
+                    std::string* slashKeyOut = nullptr) {
+    listedOut = false;
+    const AudioKind kind = KindByExtension(TextOf(text));
+    if (kind == AudioKind::kNone || !ServiceTaken(url)) {
+        return AudioKind::kNone;
+    }
+    CString copy = text;
+    copy.Replace('\\', '/');
+    CaseBlindKey key(TextOf(copy));
+    listedOut = g_foundList.Find(key) != nullptr;
+    if (slashKeyOut != nullptr) {
+        *slashKeyOut = key.Text();
+    }
+    return kind;
+}
+
+bool WantsTags(AudioKind kind) {
+    return kind == AudioKind::kMp3 && g_bReadID3.load() != 0;
+}
+
 }  // namespace
+
+void SetAudioInfoSource(AudioInfoSource* source) {
+    g_pAudioInfoSource = source;
+}
+
+bool WillAddFoundFile(const char* url, FoundFilePlan& plan, bool& wantTagsOut) {
+    if (url == nullptr) {
+        return false;
+    }
+    const CString text(url);
+    bool listed = false;
+    std::string slashKey;
+    const AudioKind kind = Candidate(url, text, listed, &slashKey);
+    if (kind == AudioKind::kNone || listed || plan.keys.count(slashKey) != 0 ||
+        g_foundList.Count() + plan.count >= kMaxFoundFiles) {
+        return false;
+    }
+    // Stored as the list stores it: the text itself.
+    plan.keys.insert(CaseBlindKey(TextOf(text)).Text());
+    ++plan.count;
+    wantTagsOut = WantsTags(kind);
+    return true;
+}
 
 CString FoundLineName(const CString& url, const CString& title, const CString& artist) {
     if (!title.IsEmpty() && !artist.IsEmpty()) {
@@ -82,15 +131,9 @@ void AddFoundFile(const char* url) {
         return;
     }
     const CString text(url);
-    const AudioKind kind = KindByExtension(TextOf(text));
-    if (kind == AudioKind::kNone || !ServiceTaken(url)) {
-        return;
-    }
-    // The copy is compared whole, however long: two addresses that differ only far out are
-    // two files.
-    CString copy = text;
-    copy.Replace('\\', '/');
-    if (g_foundList.Find(CaseBlindKey(TextOf(copy))) != nullptr) {
+    bool listed = false;
+    const AudioKind kind = Candidate(url, text, listed);
+    if (kind == AudioKind::kNone || listed) {
         return;
     }
 
@@ -109,12 +152,15 @@ void AddFoundFile(const char* url) {
     const uint32_t number = g_foundList.Count();
     FoundFileEntry* entry = g_foundList.Append(std::move(owned), CaseBlindKey(TextOf(text)));
 
-    const bool wantTags = kind == AudioKind::kMp3 && g_bReadID3.load() != 0;
+    const bool wantTags = WantsTags(kind);
     CString title;
     CString artist;
     uint32_t seconds = 0;
+    uint32_t* secondsOut = wantTags ? &seconds : nullptr;
     const uint32_t size =
-        ReadAudioFileInfo(text, title, artist, wantTags ? &seconds : nullptr, &g_bStopSearch);
+        g_pAudioInfoSource != nullptr
+            ? g_pAudioInfoSource->Read(text, title, artist, secondsOut)
+            : ReadAudioFileInfo(text, title, artist, secondsOut, &g_bStopSearch);
 
     const CString line = FoundLine(number, size, seconds, FoundLineName(text, title, artist));
     if (SearchView* view = g_pSearchView.load(); view != nullptr) {

@@ -3,6 +3,8 @@
 // in the order found, from the first entry until the dialog has closed.
 
 #include <cstdint>
+#include <string>
+#include <unordered_set>
 
 #include "afx/cstring.h"
 
@@ -24,6 +26,26 @@ inline constexpr uint32_t kMaxFoundFiles = 32000;
 // its numbered line to g_pSearchView. Anything else is ignored without a trace, and so is a
 // new file once the list holds kMaxFoundFiles (the view is told the first time).
 void AddFoundFile(const char* url);
+
+// Where the list learns a new file's size and tag: ReadAudioFileInfo, unless the crawl worker
+// has them read ahead. Set by the worker thread only, while it runs.
+class AudioInfoSource {
+  public:
+    virtual ~AudioInfoSource() = default;
+    // As ReadAudioFileInfo(url, title, artist, secondsOut, &g_bStopSearch).
+    virtual uint32_t Read(const CString& url, CString& title, CString& artist,
+                          uint32_t* secondsOut) = 0;
+};
+void SetAudioInfoSource(AudioInfoSource* source);  // null: ReadAudioFileInfo
+
+// The files that AddFoundFile will take, foreseen before it is called for them in turn.
+struct FoundFilePlan {
+    std::unordered_set<std::string> keys;  // of the foreseen files, as the list stores them
+    uint32_t count = 0;
+};
+// Whether AddFoundFile(url) would take url (and read it) once the files in plan have been
+// added; if so, url joins plan, and wantTagsOut says whether its tag would be read.
+bool WillAddFoundFile(const char* url, FoundFilePlan& plan, bool& wantTagsOut);
 
 // The name of a listed file: "title - artist", the one of them there is, or else the part of
 // the URL after its last '/'.

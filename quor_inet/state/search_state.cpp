@@ -6,6 +6,7 @@ static_assert(std::atomic<CWinThread*>::is_always_lock_free);
 
 std::atomic<int32_t> g_bAnyServer{kDefaultAnyServer};
 std::atomic<int32_t> g_bReadID3{kDefaultReadID3};
+std::atomic<int32_t> g_nSearchConnections{kDefaultSearchConnections};
 std::atomic<int32_t> g_nMaxLevel{kDefaultMaxLevel};
 
 std::atomic<CInternetSearchDlg*> g_pSearchDlg{nullptr};

@@ -18,6 +18,12 @@ extern std::atomic<int32_t> g_bAnyServer;  // 1: follow any server; 0: the start
 extern std::atomic<int32_t> g_bReadID3;    // 1: read tag and playing time of found MP3 files
 extern std::atomic<int32_t> g_nMaxLevel;   // crawl depth; the dialog's slider offers 0 to 8
 
+// Requests a search has under way at once on a server (pages and files read ahead while the
+// worker works through what came, like a browser's connections per server); 1: one after the
+// other. Not stored.
+extern std::atomic<int32_t> g_nSearchConnections;
+inline constexpr int32_t kDefaultSearchConnections = 6;
+
 inline constexpr int32_t kDefaultAnyServer = 1;
 inline constexpr int32_t kDefaultReadID3 = 1;
 inline constexpr int32_t kDefaultMaxLevel = 2;

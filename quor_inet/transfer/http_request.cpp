@@ -17,13 +17,15 @@ struct Target {
     uint16_t port = 0;
 };
 
-enum class AttemptEnd { kSent, kFailed, kStopped };
+// kUntold: failed with a file error that the caller asked not to be shown.
+enum class AttemptEnd { kSent, kFailed, kStopped, kUntold };
 
 // One connection, one request, one send. kSent when sent; otherwise both outs are null again
 // and errorText holds the Internet error's description, if there was one. kStopped: the
 // session's stop flag ended the send, which is no failure to tell anybody about.
 AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnection*& connectionOut,
-                   CHttpFile*& requestOut, char (&errorText)[kRequestErrorTextSize]) {
+                   CHttpFile*& requestOut, char (&errorText)[kRequestErrorTextSize],
+                   bool tellFileErrors = true) {
     errorText[0] = '\0';
     // Whatever leaves this attempt but a sent request (a failed allocation among it) takes the
     // attempt's objects with it.
@@ -70,11 +72,26 @@ AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnect
             return AttemptEnd::kStopped;
         }
     } catch (CFileException* e) {
-        e->ReportError(MB_OK);
+        if (tellFileErrors) {
+            e->ReportError(MB_OK);
+        }
         unsent.Drop();
         e->Delete();
+        if (!tellFileErrors) {
+            return AttemptEnd::kUntold;
+        }
     }
     return AttemptEnd::kFailed;
+}
+
+}  // namespace
+
+namespace {
+
+bool SplitHttpUrl(const char* url, Target& target) {
+    uint32_t service = 0;
+    return url != nullptr && AfxParseURL(url, service, target.server, target.object, target.port) &&
+           service == AFX_INET_SERVICE_HTTP;
 }
 
 }  // namespace
@@ -84,10 +101,8 @@ int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*
     connectionOut = nullptr;
     requestOut = nullptr;
 
-    uint32_t service = 0;
     Target target;
-    if (url == nullptr || !AfxParseURL(url, service, target.server, target.object, target.port) ||
-        service != AFX_INET_SERVICE_HTTP) {
+    if (!SplitHttpUrl(url, target)) {
         return 0;
     }
 
@@ -123,4 +138,31 @@ int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*
             return 0;
         }
     }
+}
+
+int OpenHttpRequestUntold(const char* url, CInternetSession& session,
+                          CHttpConnection*& connectionOut, CHttpFile*& requestOut,
+                          bool& wouldTellOut) {
+    connectionOut = nullptr;
+    requestOut = nullptr;
+    wouldTellOut = false;
+    Target target;
+    if (!SplitHttpUrl(url, target)) {
+        return 0;
+    }
+    char errorText[kRequestErrorTextSize];
+    switch (Attempt(target, session, connectionOut, requestOut, errorText, false)) {
+        case AttemptEnd::kSent:
+            return 1;
+        case AttemptEnd::kStopped:
+            return 0;
+        case AttemptEnd::kUntold:
+            wouldTellOut = true;
+            return 0;
+        case AttemptEnd::kFailed:
+            break;
+    }
+    // Offline, the quiet opener would ask to connect.
+    wouldTellOut = !AfxInternetGetConnectedState();
+    return 0;
 }

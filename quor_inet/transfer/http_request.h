@@ -32,3 +32,11 @@ inline constexpr unsigned kRequestErrorTextSize = 260;
 // user's own Stop).
 int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*& connectionOut,
                     CHttpFile*& requestOut, int bQuiet);
+
+// One attempt as OpenHttpRequest makes it with bQuiet set, for a request made ahead of its
+// turn: shows nothing and never touches g_bStopSearch. Where OpenHttpRequest would have shown
+// something (a file error, or the connect prompt while the machine is offline), wouldTellOut
+// is set and the caller leaves the request to OpenHttpRequest in its turn.
+int OpenHttpRequestUntold(const char* url, CInternetSession& session,
+                          CHttpConnection*& connectionOut, CHttpFile*& requestOut,
+                          bool& wouldTellOut);

@@ -13,10 +13,10 @@ bool StopRequested(const std::atomic<int32_t>* stopFlag) {
     return stopFlag != nullptr && stopFlag->load() != 0;
 }
 
-}  // namespace
-
-int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
-              PageAnswer* answerOut) {
+// The page fetch itself; open sends the request on the session, as one of the two openers.
+template <typename Open>
+int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,
+             PageAnswer* answerOut, Open open) {
     PageAnswer unused;
     PageAnswer& answer = answerOut != nullptr ? *answerOut : unused;
     answer = PageAnswer{};
@@ -28,7 +28,7 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
     }
     CHttpConnection* connection = nullptr;
     CHttpFile* request = nullptr;
-    if (!OpenHttpRequest(url, *call.Session(), connection, request, bQuiet)) {
+    if (!open(url, *call.Session(), connection, request)) {
         // Stopped while it was being sent: as stopped before the first read.
         if (StopRequested(stopFlag)) {
             pageTextOut->Empty();
@@ -68,4 +68,26 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
     answer.bytes = filled;
     *pageTextOut = buffer.get();
     return StopRequested(stopFlag) ? 0 : 1;
+}
+
+}  // namespace
+
+int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
+              PageAnswer* answerOut) {
+    return ReadPage(url, pageTextOut, stopFlag, answerOut,
+                    [bQuiet](const CString& address, CInternetSession& session,
+                             CHttpConnection*& connection, CHttpFile*& request) {
+                        return OpenHttpRequest(address, session, connection, request, bQuiet);
+                    });
+}
+
+int FetchPageUntold(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,
+                    PageAnswer* answerOut, bool& wouldTellOut) {
+    wouldTellOut = false;
+    return ReadPage(url, pageTextOut, stopFlag, answerOut,
+                    [&wouldTellOut](const CString& address, CInternetSession& session,
+                                    CHttpConnection*& connection, CHttpFile*& request) {
+                        return OpenHttpRequestUntold(address, session, connection, request,
+                                                     wouldTellOut);
+                    });
 }

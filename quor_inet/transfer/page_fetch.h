@@ -29,3 +29,10 @@ struct PageAnswer {
 
 int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
               PageAnswer* answerOut = nullptr);
+
+// As FetchPage with bQuiet set, for a page fetched ahead of the worker's turn: shows nothing and
+// never touches g_bStopSearch. When FetchPage would have shown something (see
+// OpenHttpRequestUntold), returns 0 with wouldTellOut set: the page is then FetchPage's in its
+// turn.
+int FetchPageUntold(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,
+                    PageAnswer* answerOut, bool& wouldTellOut);

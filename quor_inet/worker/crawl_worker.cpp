@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "afx/ascii.h"
 #include "afx/exceptions.h"
@@ -17,6 +19,7 @@
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"
 #include "quor_inet/transfer/page_fetch.h"
+#include "quor_inet/worker/read_ahead.h"
 
 CrawlEntry* g_pCrawlList = nullptr;
 
@@ -79,7 +82,7 @@ class ViewCalls {
 // One entry: fetch, scan or read, and hand on what passes.
 void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_t& total,
                 const CString& startServer, CStringList& pageRefs, CStringList& fileRefs,
-                const ViewCalls& view) {
+                const ViewCalls& view, ReadAhead* ahead) {
     CString status;
     status.Format("Analysing page %u from %u at level %u\n%s", pageIndex, total,
                   static_cast<unsigned>(entry.nLevel), static_cast<const char*>(entry.strUrl));
@@ -87,7 +90,9 @@ void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_
 
     CString text;
     PageAnswer answer;
-    const int fetched = FetchPage(entry.strUrl, &text, &g_bStopSearch, first ? 0 : 1, &answer);
+    const int fetched = first || ahead == nullptr
+                            ? FetchPage(entry.strUrl, &text, &g_bStopSearch, first ? 0 : 1, &answer)
+                            : ahead->FetchPage(entry, &text, &answer);
     if (first) {
         g_startPageAnswer = answer;
     }
@@ -106,6 +111,20 @@ void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_
         ScanPageReferences(text, base, pageRefs, fileRefs);
     }
 
+    if (ahead != nullptr) {
+        // The files this page will add, foreseen so that their reads can start at once.
+        FoundFilePlan plan;
+        std::vector<std::pair<CString, bool>> files;
+        for (POSITION pos = fileRefs.GetHeadPosition(); pos != nullptr;) {
+            const CString& reference = fileRefs.GetNext(pos);
+            bool wantTags = false;
+            if (PassesReferenceTest(reference, startServer) && !IsPlaylistAddress(reference) &&
+                WillAddFoundFile(reference, plan, wantTags)) {
+                files.emplace_back(reference, wantTags);
+            }
+        }
+        ahead->WillRead(std::move(files));
+    }
     for (POSITION pos = fileRefs.GetHeadPosition(); pos != nullptr && !StopRequested();) {
         const CString& reference = fileRefs.GetNext(pos);
         if (!PassesReferenceTest(reference, startServer)) {
@@ -182,14 +201,22 @@ void Walk(const char* start, const ViewCalls& view) {
     CStringList fileRefs;
     uint32_t total = 1;
     uint32_t pageIndex = 1;
+    const int32_t connections = g_nSearchConnections.load();
+    std::unique_ptr<ReadAhead> ahead;
+    if (connections > 1) {
+        ahead = std::make_unique<ReadAhead>(static_cast<unsigned>(connections), g_pCrawlList);
+    }
     // Entries appended during the walk are reached in turn.
     for (const CrawlEntry* entry = g_pCrawlList; entry != nullptr;
          entry = entry->pNext, ++pageIndex) {
         if (StopRequested()) {
             break;
         }
+        if (ahead != nullptr) {
+            ahead->Reached(*entry, pageIndex);
+        }
         VisitEntry(*entry, entry == g_pCrawlList, pageIndex, total, startServer, pageRefs, fileRefs,
-                   view);
+                   view, ahead.get());
     }
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -138,6 +139,7 @@ class TestServerSite : public SiteServer {
     }
     bool Ok() const { return ok_; }
     uint16_t Port() const override { return port_; }
+    TestHttpServer& Server() const { return *server_; }
 
   private:
     uint16_t port_ = 0;
@@ -181,6 +183,7 @@ class Crawl : public ::testing::Test {
         g_nMaxLevel = kDefaultMaxLevel;
         g_bAnyServer = kDefaultAnyServer;
         g_bReadID3 = kDefaultReadID3;
+        g_nSearchConnections = kDefaultSearchConnections;
         g_bStopSearch = 0;
     }
 };
@@ -347,6 +350,88 @@ TEST_F(Crawl, SampleSiteOnTheTestServer) {
     for (const SiteCase& c : kSiteCases) {
         CheckSite(site, c);
     }
+}
+
+// Reading ahead changes nothing that the user sees, nor any request that a server gets: for
+// every case of the table, the whole view and the server's log are those of the crawl that
+// sends one request after the other.
+TEST_F(Crawl, ReadingAheadMakesTheSequentialRequests) {
+    TestServerSite site;
+    ASSERT_TRUE(site.Ok());
+    for (const SiteCase& c : kSiteCases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> events[2];
+        std::multiset<std::string> requests[2];
+        for (int32_t ahead : {0, 1}) {
+            g_nSearchConnections = ahead ? kDefaultSearchConnections : 1;
+            FreeFoundFiles();
+            g_nMaxLevel = c.maxLevel;
+            g_bAnyServer = c.anyServer;
+            site.Server().ClearLog();
+            RecordingView view;
+            Search(view, std::string(c.start).find(':') == std::string::npos
+                             ? site.Url("/" + std::string(c.start))
+                             : Replace(c.start, "@PORT@", std::to_string(site.Port())));
+            events[ahead] = view.events;
+            for (const LoggedRequest& r : site.Server().Log()) {
+                requests[ahead].insert(r.requestLine + " " + r.Header("Range"));
+            }
+        }
+        EXPECT_EQ(events[1], events[0]) << Joined(events[1]);
+        EXPECT_EQ(requests[1], requests[0]);
+    }
+}
+
+// A Stop while pages read ahead are under way ends them all: nothing more is shown, and the
+// worker ends at once rather than after any of them.
+TEST_F(Crawl, StopWhileReadingAhead) {
+    const fs::path root = fs::temp_directory_path() / ("quor-ahead-" + std::to_string(getpid()));
+    fs::create_directories(root);
+    std::string index;
+    for (int i = 0; i < 12; ++i) {
+        index += "<a href=\"/slow/p" + std::to_string(i) +
+                 ".html?size=200000&chunk=500&delay_ms=50\">page</a>\n";
+    }
+    std::ofstream(root / "index.html") << index;
+    TestHttpServer::Options options;
+    options.root = root.string();
+    TestHttpServer server(options);
+    ASSERT_TRUE(server.Start());
+    g_nMaxLevel = 1;
+    RecordingView view;
+    size_t shownAtStop = 0;
+    std::chrono::steady_clock::time_point stoppedAt;
+    view.onStatus = [&] {
+        if (view.events.size() < 2 || shownAtStop != 0) {
+            return;  // the start page
+        }
+        const auto slowRequests = [&] {
+            size_t n = 0;
+            for (const LoggedRequest& r : server.Log()) {
+                n += r.path.rfind("/slow/", 0) == 0 ? 1 : 0;
+            }
+            return n;
+        };
+        for (int i = 0; i < 1000 && slowRequests() < 4; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        EXPECT_GE(slowRequests(), 4u);
+        shownAtStop = view.events.size();
+        stoppedAt = std::chrono::steady_clock::now();
+        g_bStopSearch = 1;
+    };
+    Search(view, server.Url("/index.html"));
+    const auto took = std::chrono::steady_clock::now() - stoppedAt;
+    ASSERT_NE(shownAtStop, 0u);
+    EXPECT_EQ(std::vector<std::string>(view.events.begin() + shownAtStop, view.events.end()),
+              (std::vector<std::string>{"end &Search"}));
+    // Each page takes 20 s to come whole; a generous bound, far below one of them.
+    EXPECT_LT(took, std::chrono::seconds(10));
+    for (int i = 0; i < 12; ++i) {
+        EXPECT_LT(server.BodyBytesSent("/slow/p" + std::to_string(i) + ".html"), 200000u);
+    }
+    server.Stop();
+    fs::remove_all(root);
 }
 
 TEST_F(Crawl, SampleSiteOnNginx) {

@@ -1,5 +1,6 @@
 // The Internet classes over libcurl: one multi handle per session, whose connection cache lets
-// the session's requests share kept-alive connections; one easy handle per request (or FTP
+// the session's requests share kept-alive connections (and passes them on to later sessions to
+// the same server); one easy handle per request (or FTP
 // file), read on demand through a write callback that pauses the transfer while the reader's
 // buffer is full.
 #include <curl/curl.h>
@@ -75,17 +76,99 @@ std::string CaBundleFromEnvironment() {
     return {};
 }
 
+// Where an address goes: its scheme, server and port, the URL up to its path.
+std::string ServerOf(std::string_view url) {
+    const size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos) {
+        return std::string(url);
+    }
+    const size_t path = url.find_first_of("/?#", scheme + 3);
+    return std::string(url.substr(0, path));
+}
+
+// The multi handles of ended sessions, each with the kept-alive connections in its cache, for
+// the next sessions to the same server: the requests of a search then go over a few connections
+// instead of one each. A handle serves one session at a time.
+class MultiPool {
+  public:
+    static MultiPool& Instance() {
+        static MultiPool pool;
+        return pool;
+    }
+    ~MultiPool() {
+        for (auto& [server, multi] : idle_) {
+            curl_multi_cleanup(multi);
+        }
+    }
+
+    // One that last served server, else a new one; null when out of memory.
+    CURLM* Take(const std::string& server) {
+        {
+            std::lock_guard lock(mutex_);
+            for (auto it = idle_.rbegin(); it != idle_.rend(); ++it) {
+                if (it->first == server) {
+                    CURLM* multi = it->second;
+                    idle_.erase(std::next(it).base());
+                    return multi;
+                }
+            }
+        }
+        return curl_multi_init();
+    }
+
+    void Give(CURLM* multi, std::string server) {
+        CURLM* oldest = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            try {
+                idle_.emplace_back(std::move(server), multi);
+                multi = nullptr;
+            } catch (const std::bad_alloc&) {
+            }
+            if (idle_.size() > kIdleHandles) {
+                oldest = idle_.front().second;
+                idle_.erase(idle_.begin());
+            }
+        }
+        for (CURLM* closing : {multi, oldest}) {
+            if (closing != nullptr) {
+                curl_multi_cleanup(closing);
+            }
+        }
+    }
+
+  private:
+    // As many as a search has sessions at once, and a few more.
+    static constexpr size_t kIdleHandles = 8;
+    std::mutex mutex_;
+    std::vector<std::pair<std::string, CURLM*>> idle_;  // the most recently given last
+};
+
 class CurlTransfer;
 
 // What a session's connections and requests share; lives as long as any of them.
 class CurlCore {
   public:
-    CurlCore(CURLM* multi, std::string agent)
-        : multi_(multi), agent_(std::move(agent)), caBundle_(CaBundleFromEnvironment()) {}
-    ~CurlCore() { curl_multi_cleanup(multi_); }
+    explicit CurlCore(std::string agent)
+        : agent_(std::move(agent)), caBundle_(CaBundleFromEnvironment()) {}
+    // Every transfer has left the handle by now: its connections wait for the next session.
+    ~CurlCore() {
+        if (multi_ != nullptr) {
+            MultiPool::Instance().Give(multi_, std::move(server_));
+        }
+    }
     CurlCore(const CurlCore&) = delete;
     CurlCore& operator=(const CurlCore&) = delete;
 
+    // The session's multi handle, taken at its first transfer (to url) from the handles of
+    // ended sessions; null when out of memory.
+    CURLM* MultiFor(const std::string& url) {
+        if (multi_ == nullptr) {
+            server_ = ServerOf(url);
+            multi_ = MultiPool::Instance().Take(server_);
+        }
+        return multi_;
+    }
     CURLM* multi() const { return multi_; }
     const std::string& agent() const { return agent_; }
     const std::string& caBundle() const { return caBundle_; }
@@ -103,10 +186,15 @@ class CurlCore {
     // Lets every transfer of the session make progress, then hands out finished results.
     void Perform();
     // Waits for socket activity (or curl's own timers) for at most ms.
-    void Poll(int ms) { curl_multi_poll(multi_, nullptr, 0, ms, nullptr); }
+    void Poll(int ms) {
+        if (multi_ != nullptr) {
+            curl_multi_poll(multi_, nullptr, 0, ms, nullptr);
+        }
+    }
 
   private:
-    CURLM* multi_;
+    CURLM* multi_ = nullptr;
+    std::string server_;  // of the first transfer
     std::string agent_;
     std::string caBundle_;
 };
@@ -201,6 +289,7 @@ class CurlTransfer {
 
     std::shared_ptr<CurlCore> core_;
     CURL* easy_ = nullptr;
+    std::string url_;
     bool attached_ = false;
     bool done_ = false;
     CURLcode result_ = CURLE_OK;
@@ -217,6 +306,9 @@ class CurlTransfer {
 };
 
 void CurlCore::Perform() {
+    if (multi_ == nullptr) {
+        return;
+    }
     int running = 0;
     curl_multi_perform(multi_, &running);
     int queued = 0;
@@ -240,6 +332,7 @@ bool CurlTransfer::Init(const std::string& url) {
     // libcurl keeps its own copy of the URL, and takes proxies from the usual environment
     // variables itself.
     curl_easy_setopt(easy_, CURLOPT_URL, url.c_str());
+    url_ = url;
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeoutMs));
     // Fewer, larger receives: the write callback still hands the reader at most the read
@@ -255,7 +348,12 @@ bool CurlTransfer::Init(const std::string& url) {
 }
 
 bool CurlTransfer::Start(uint32_t& errorOut) {
-    if (curl_multi_add_handle(core_->multi(), easy_) != CURLM_OK) {
+    CURLM* multi = core_->MultiFor(url_);
+    if (multi == nullptr) {
+        errorOut = kInternetErrorNotEnoughMemory;
+        return false;
+    }
+    if (curl_multi_add_handle(multi, easy_) != CURLM_OK) {
         errorOut = ERROR_INTERNET_INTERNAL_ERROR;
         return false;
     }
@@ -660,14 +758,11 @@ class CurlSession : public BackendSession {
 
 }  // namespace
 
-std::unique_ptr<BackendSession> OpenBackendSession(const std::string& agent, uint32_t& errorOut) {
+// The multi handle comes with the session's first transfer; nothing here can fail but memory.
+std::unique_ptr<BackendSession> OpenBackendSession(const std::string& agent,
+                                                   uint32_t& /*errorOut*/) {
     GlobalInit();
-    CURLM* multi = curl_multi_init();
-    if (multi == nullptr) {
-        errorOut = kInternetErrorNotEnoughMemory;
-        return nullptr;
-    }
-    return std::make_unique<CurlSession>(std::make_shared<CurlCore>(multi, agent));
+    return std::make_unique<CurlSession>(std::make_shared<CurlCore>(agent));
 }
 
 std::string DefaultAgentName() {
