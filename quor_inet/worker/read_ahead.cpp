@@ -27,8 +27,7 @@ uint64_t TagOrder(uint32_t index, size_t file) {
 }  // namespace
 
 ReadAhead::ReadAhead(unsigned connections, const CrawlEntry* head)
-    : m_head(head),
-      m_lastQueued(head),  // the start page is the walk's own: it may show a message
+    : m_lastQueued(head),  // the start page is the walk's own: it may show a message
       m_lastQueuedIndex(1),
       m_pool(connections > 1 ? connections - 1 : 1) {
     SetAudioInfoSource(this);

@@ -73,7 +73,6 @@ class ReadAhead : public AudioInfoSource {
     std::unordered_map<std::string, std::shared_ptr<Page>> m_pages;
     std::unordered_map<std::string, std::shared_ptr<Tag>> m_tags;
     size_t m_pagesHeld = 0;
-    const CrawlEntry* m_head;
     const CrawlEntry* m_lastQueued = nullptr;  // the last entry whose page was queued
     uint32_t m_lastQueuedIndex = 0;
     uint32_t m_current = 0;  // the walk's entry number

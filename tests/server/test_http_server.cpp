@@ -1,5 +1,7 @@
 #include "tests/server/test_http_server.h"
 
+#include "afx/ascii.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <linux/sockios.h>
@@ -43,21 +45,7 @@ int64_t NowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-char AsciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
+using afx::AsciiLower;
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
@@ -310,7 +298,7 @@ enum class RangeResult { kNone, kOk, kUnsatisfiable };
 RangeResult ParseRange(std::string_view header, uint64_t size, uint64_t& first, uint64_t& last) {
     header = Trim(header);
     size_t eq = header.find('=');
-    if (eq == std::string_view::npos || !IEquals(Trim(header.substr(0, eq)), "bytes")) {
+    if (eq == std::string_view::npos || !afx::EqualsNoCase(Trim(header.substr(0, eq)), "bytes")) {
         return RangeResult::kNone;
     }
     std::string_view range = Trim(header.substr(eq + 1));
@@ -408,7 +396,7 @@ std::string Mp3Body(std::string_view fixture, uint64_t size) {
 
 std::string LoggedRequest::Header(std::string_view name) const {
     for (const auto& [n, v] : headers) {
-        if (IEquals(n, name)) {
+        if (afx::EqualsNoCase(n, name)) {
             return v;
         }
     }
@@ -417,7 +405,7 @@ std::string LoggedRequest::Header(std::string_view name) const {
 
 bool LoggedRequest::HasHeader(std::string_view name) const {
     return std::any_of(headers.begin(), headers.end(),
-                       [&](const auto& h) { return IEquals(h.first, name); });
+                       [&](const auto& h) { return afx::EqualsNoCase(h.first, name); });
 }
 
 struct ServerState {
@@ -751,7 +739,7 @@ Connection::ReadResult Connection::ReadRequest(Request& r, int& errorStatus) {
     // Absolute form ("http://host/path") as a proxy-minded client may send it.
     std::string_view target(r.target);
     for (std::string_view scheme : {"http://", "https://"}) {
-        if (target.size() >= scheme.size() && IEquals(target.substr(0, scheme.size()), scheme)) {
+        if (target.size() >= scheme.size() && afx::EqualsNoCase(target.substr(0, scheme.size()), scheme)) {
             size_t slash = target.find('/', scheme.size());
             target = slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);
         }
@@ -769,7 +757,7 @@ Connection::ReadResult Connection::ReadRequest(Request& r, int& errorStatus) {
     bool hasClose = false;
     bool hasKeepAlive = false;
     for (const auto& [n, v] : r.headers) {
-        if (!IEquals(n, "Connection")) {
+        if (!afx::EqualsNoCase(n, "Connection")) {
             continue;
         }
         std::string_view tokens(v);
@@ -778,8 +766,8 @@ Connection::ReadResult Connection::ReadRequest(Request& r, int& errorStatus) {
             std::string_view t = Trim(tokens.substr(0, comma));
             tokens =
                 comma == std::string_view::npos ? std::string_view() : tokens.substr(comma + 1);
-            hasClose = hasClose || IEquals(t, "close");
-            hasKeepAlive = hasKeepAlive || IEquals(t, "keep-alive");
+            hasClose = hasClose || afx::EqualsNoCase(t, "close");
+            hasKeepAlive = hasKeepAlive || afx::EqualsNoCase(t, "keep-alive");
         }
     }
     r.keepAlive = r.minor == 1 ? !hasClose : (hasKeepAlive && !hasClose);
