@@ -409,6 +409,8 @@ TEST(QuorInet, UsageAndErrors) {
         {{"search", "http://h/", "--depth", "two"}, 2, "--depth takes a whole number"},
         {{"search", "http://h/", "--depth", "-1"}, 2, "of 0 or more, not '-1'"},
         {{"search", "http://h/", "--depth"}, 2, "--depth needs a value"},
+        {{"search", "http://h/", "--connections", "0"}, 2, "from 1 to 16, not '0'"},
+        {{"search", "http://h/", "--connections", "17"}, 2, "from 1 to 16, not '17'"},
         {{"search", "http://h/", "--select", "1,x"}, 2, "--select takes 'all'"},
         {{"search", page, "--select", "99"}, 2, "--select 99: no files were found"},
         {{"search", "http://h/", "--lang", "nl"}, 2, "--lang takes de, en, fr, it or es"},
