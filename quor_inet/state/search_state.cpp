@@ -8,6 +8,7 @@ std::atomic<int32_t> g_bAnyServer{kDefaultAnyServer};
 std::atomic<int32_t> g_bReadID3{kDefaultReadID3};
 std::atomic<int32_t> g_nSearchConnections{kDefaultSearchConnections};
 std::atomic<int32_t> g_nMaxLevel{kDefaultMaxLevel};
+std::atomic<int32_t> g_nCurrentWeb{kDefaultCurrentWeb};
 
 std::atomic<CInternetSearchDlg*> g_pSearchDlg{nullptr};
 std::atomic<SearchView*> g_pSearchView{nullptr};

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "afx/cstring.h"
+#include "quor_inet/state/web_rules.h"
 
 class CInternetSearchDlg;
 class CWinThread;
@@ -17,6 +18,8 @@ class SearchView;
 extern std::atomic<int32_t> g_bAnyServer;  // 1: follow any server; 0: the start server only
 extern std::atomic<int32_t> g_bReadID3;    // 1: read tag and playing time of found MP3 files
 extern std::atomic<int32_t> g_nMaxLevel;   // crawl depth; the dialog's slider offers 0 to 8
+// 0: the classic rules; 1: the current web's (web_rules.h). Stored after the four above.
+extern std::atomic<int32_t> g_nCurrentWeb;
 
 // Requests a search has under way at once on a server (pages and files read ahead while the
 // worker works through what came, like a browser's connections per server); 1: one after the
@@ -27,6 +30,7 @@ inline constexpr int32_t kDefaultSearchConnections = 6;
 inline constexpr int32_t kDefaultAnyServer = 1;
 inline constexpr int32_t kDefaultReadID3 = 1;
 inline constexpr int32_t kDefaultMaxLevel = 2;
+inline constexpr int32_t kDefaultCurrentWeb = 0;
 
 // Where the settings live in the settings store.
 inline constexpr const char kSettingsSection[] = "Internet";
@@ -34,6 +38,12 @@ inline constexpr const char kKeyUrl[] = "url";
 inline constexpr const char kKeyAnyServer[] = "AnyServer";
 inline constexpr const char kKeyReadID3[] = "ReadID3";
 inline constexpr const char kKeyMaxLevel[] = "MaxLevel";
+inline constexpr const char kKeyCurrentWeb[] = "CurrentWeb";
+
+// The rules the next search or download follows, from g_nCurrentWeb.
+inline WebRules SearchWebRules() {
+    return WebRulesOf(g_nCurrentWeb.load());
+}
 
 // The open search dialog; set when its window is created, never cleared.
 extern std::atomic<CInternetSearchDlg*> g_pSearchDlg;
