@@ -40,12 +40,14 @@ void OnInterrupt() {
     g_bStopSearch = 1;
 }
 
-bool IsHttpAddress(const char* url) {
+bool IsWebAddress(const char* url, WebRules rules) {
     uint32_t service = 0;
     CString server;
     CString object;
     uint16_t port = 0;
-    return AfxParseURL(url, service, server, object, port) && service == AFX_INET_SERVICE_HTTP;
+    return AfxParseURL(url, service, server, object, port) &&
+           (service == AFX_INET_SERVICE_HTTP ||
+            (rules == WebRules::kCurrent && service == AFX_INET_SERVICE_HTTPS));
 }
 
 // The reason the first write to standard output failed, kept before anything else can change
@@ -358,7 +360,7 @@ bool ParseSelection(const std::string& text, std::vector<uint32_t>& numbersOut) 
     return !numbersOut.empty();
 }
 
-Address AddressOf(const std::string& typed) {
+Address AddressOf(const std::string& typed, WebRules rules) {
     Address address;
     // A host with a port has a ':' too, which the dialog's rule reads as a scheme.
     const std::string text = typed.find("://") == std::string::npos &&
@@ -371,16 +373,22 @@ Address AddressOf(const std::string& typed) {
     if (PortOf(address.url) < 0) {
         address.problem = "the port in " + address.url + " is not a number from 1 to 65535";
         address.usage = true;
-    } else if (!IsHttpAddress(address.url.c_str())) {
-        address.problem = address.url +
-                          " is not an http:// address; only http:// servers are searched and "
-                          "downloaded from (for example http://host/page.html)";
+    } else if (!IsWebAddress(address.url.c_str(), rules)) {
+        address.problem =
+            rules == WebRules::kCurrent
+                ? address.url +
+                      " is not an http:// or https:// address; only web servers are searched "
+                      "and downloaded from (for example https://host/page.html)"
+                : address.url +
+                      " is not an http:// address; with --classic only http:// servers are "
+                      "searched and downloaded from (for example http://host/page.html)";
     }
     return address;
 }
 
 int RunSearch(const SearchOptions& options) {
-    const Address start = AddressOf(options.url);
+    const WebRules rules = options.classic ? WebRules::kClassic : WebRules::kCurrent;
+    const Address start = AddressOf(options.url, rules);
     if (!start.problem.empty()) {
         std::fprintf(stderr, "quor-inet: %s\n", BytesForTerminal(start.problem).c_str());
         return start.usage ? kExitUsage : kExitFailed;
@@ -389,6 +397,7 @@ int RunSearch(const SearchOptions& options) {
     g_bAnyServer = options.sameServer ? 0 : 1;
     g_bReadID3 = options.readId3 ? 1 : 0;
     g_nSearchConnections = options.connections;
+    g_nCurrentWeb = static_cast<int32_t>(rules);
     TerminalMessageBox boxes;
     TerminalSearchView view;
     g_pSearchView = &view;
@@ -496,8 +505,9 @@ std::string DownloadFailureText(const DownloadOutcome& outcome, const std::strin
     return {};
 }
 
-int RunDownloadCommand(const std::string& url, const std::string& path) {
-    const Address source = AddressOf(url);
+int RunDownloadCommand(const std::string& url, const std::string& path, bool classic) {
+    const WebRules rules = classic ? WebRules::kClassic : WebRules::kCurrent;
+    const Address source = AddressOf(url, rules);
     if (!source.problem.empty()) {
         std::fprintf(stderr, "quor-inet: %s\n", BytesForTerminal(source.problem).c_str());
         return source.usage ? kExitUsage : kExitFailed;

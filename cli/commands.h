@@ -25,6 +25,7 @@ struct SearchOptions {
     bool selectAll = false;
     std::vector<uint32_t> select;  // numbers of the list to hand back, when not all
     bool wantResult = false;       // --select was given
+    bool classic = false;          // --classic: the search dialog's own rules
 };
 
 // Found lines on stdout as they come; status and progress on stderr; the result text last.
@@ -32,7 +33,8 @@ int RunSearch(const SearchOptions& options);
 
 // path: the file to write; empty for the URL's file name in the current folder; a folder for
 // that name inside it; "-" for standard output.
-int RunDownloadCommand(const std::string& url, const std::string& path);
+// classic: the library's classic rules (http only, no redirections followed).
+int RunDownloadCommand(const std::string& url, const std::string& path, bool classic);
 
 // "0,2,5-7" into numbers; false for anything else.
 bool ParseSelection(const std::string& text, std::vector<uint32_t>& numbersOut);
@@ -44,7 +46,7 @@ struct Address {
     std::string problem;  // empty when the address will do
     bool usage = false;   // the problem is the command line's (a port out of range)
 };
-Address AddressOf(const std::string& typed);
+Address AddressOf(const std::string& typed, WebRules rules);
 
 // What went wrong with a download that did not end well, and what to do about it.
 std::string DownloadFailureText(const DownloadOutcome& outcome, const std::string& url,

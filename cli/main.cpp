@@ -49,6 +49,13 @@ constexpr char kSearchHelp[] =
     "                  numbers and ranges of the list, as in 0,2,5-7\n"
     "  --lang L        the language of the library's messages: de, en, fr, it or es\n"
     "                  (default: from the environment, else English)\n"
+    "  --classic       the search dialog's own rules: http only, no redirections, the\n"
+    "                  markup and ID3 tags of the library's time; the same list as the\n"
+    "                  dialog shows with its default settings. Without it the current web's\n"
+    "                  rules apply: https (certificates checked), up to 10 redirections,\n"
+    "                  quoted and unquoted attributes, audio/source/embed and <base>, browser\n"
+    "                  address resolution, relative playlist entries, ID3v2.4 and ID3v1,\n"
+    "                  compressed pages and robots.txt\n"
     "\n"
     "Example:\n"
     "  quor-inet search www.example.org/music/ --depth 1 --select all\n"
@@ -69,6 +76,8 @@ constexpr char kDownloadHelp[] =
     "\n"
     "  --lang L        the language of the progress and the library's messages: de, en, fr,\n"
     "                  it or es (default: from the environment, else English)\n"
+    "  --classic       the library's classic rules: http only, no redirections followed\n"
+    "                  (default: https too, up to 10 redirections)\n"
     "\n"
     "Example:\n"
     "  quor-inet download www.example.org/music/song.mp3 ~/Music/\n"
@@ -144,6 +153,8 @@ int Search(const std::vector<std::string>& args) {
             options.connections = static_cast<int32_t>(connections);
         } else if (taken == Taken::kNo && arg == "--same-server") {
             options.sameServer = true;
+        } else if (taken == Taken::kNo && arg == "--classic") {
+            options.classic = true;
         } else if (taken == Taken::kNo && arg == "--no-id3") {
             options.readId3 = false;
         } else if (taken == Taken::kNo &&
@@ -175,6 +186,7 @@ int Search(const std::vector<std::string>& args) {
 
 int Download(const std::vector<std::string>& args) {
     std::vector<std::string> positional;
+    bool classic = false;
     bool optionsEnded = false;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -189,6 +201,8 @@ int Download(const std::vector<std::string>& args) {
         } else if (arg == "--help" || arg == "-h") {
             std::fputs(kDownloadHelp, stdout);
             return cli::kExitOk;
+        } else if (arg == "--classic") {
+            classic = true;
         } else if ((taken = TakeValue(args, i, "--lang", value)) == Taken::kYes) {
             if (!cli::UseLanguage(value)) {
                 return Usage("--lang takes de, en, fr, it or es, not '" + value + "'", "download");
@@ -206,7 +220,8 @@ int Download(const std::vector<std::string>& args) {
                                         : "download takes a URL and at most one PATH",
                      "download");
     }
-    return cli::RunDownloadCommand(positional[0], positional.size() == 2 ? positional[1] : "");
+    return cli::RunDownloadCommand(positional[0], positional.size() == 2 ? positional[1] : "",
+                                   classic);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ inline constexpr char kMainWindowCaption[] = "Quor Audio Host";
 inline constexpr int kCmdInternetSearch = 101;  // File > Internet search...
 inline constexpr int kCmdDownload = 102;        // File > Download...
 inline constexpr int kCmdExit = 103;            // File > Exit
+inline constexpr int kCmdCurrentWeb = 104;      // File > Search the current web (checked or not)
 
 // The chosen URLs, one a line, then after Download... an empty line and one line per URL:
 // "<url> -> <path>: ok" or "<url> -> <path>: failed".

@@ -29,7 +29,8 @@ constexpr char kUsage[] =
     "\r\n"
     "File > Internet search... finds sound files on the web and lets you choose some;\r\n"
     "File > Download... copies the chosen files into the download folder, one after the\r\n"
-    "other.\r\n";
+    "other. File > Search the current web: searches and downloads follow today's web (https,\r\n"
+    "redirections, robots.txt...) instead of the library's classic rules.\r\n";
 // Room kept in a path for the " (n)" that tells a file from one already there.
 constexpr size_t kNumberRoom = 6;
 constexpr int kMaxNumber = 999;
@@ -121,6 +122,32 @@ bool MakeFolder(const std::string& path) {
     return IsFolder(path);
 }
 
+// The library's settings live under this key, one value per setting; "CurrentWeb" (a DWORD,
+// 0 or 1) chooses the rules its searches and downloads follow.
+constexpr char kSettingsKey[] = "Software\\Quor\\Internet";
+constexpr char kCurrentWebValue[] = "CurrentWeb";
+
+bool ReadCurrentWeb() {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return RegGetValueA(HKEY_CURRENT_USER, kSettingsKey, kCurrentWebValue, RRF_RT_REG_DWORD,
+                        nullptr, &value, &size) == ERROR_SUCCESS &&
+           value != 0;
+}
+
+bool WriteCurrentWeb(bool on) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const DWORD value = on ? 1 : 0;
+    const LONG written = RegSetValueExA(key, kCurrentWebValue, 0, REG_DWORD,
+                                        reinterpret_cast<const BYTE*>(&value), sizeof value);
+    RegCloseKey(key);
+    return written == ERROR_SUCCESS;
+}
+
 std::vector<std::string> SplitResult(const char* result) {
     std::vector<std::string> urls;
     const std::string text = result;
@@ -154,6 +181,9 @@ class HostWindow {
         HMENU file = CreatePopupMenu();
         AppendMenuA(file, MF_STRING, kCmdInternetSearch, "&Internet search...");
         AppendMenuA(file, MF_STRING, kCmdDownload, "&Download...");
+        AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(file, MF_STRING | (ReadCurrentWeb() ? MF_CHECKED : MF_UNCHECKED),
+                    kCmdCurrentWeb, "Search the &current web");
         AppendMenuA(file, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(file, MF_STRING, kCmdExit, "E&xit");
         HMENU bar = CreateMenu();
@@ -219,6 +249,9 @@ class HostWindow {
                         case kCmdExit:
                             DestroyWindow(window);
                             return 0;
+                        case kCmdCurrentWeb:
+                            OnCurrentWeb(window);
+                            return 0;
                         default:
                             break;
                     }
@@ -236,6 +269,15 @@ class HostWindow {
                 break;
         }
         return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    // The check mark follows what was stored, so that it never shows a setting the library
+    // will not see.
+    void OnCurrentWeb(HWND window) {
+        const bool on = !ReadCurrentWeb();
+        WriteCurrentWeb(on);
+        CheckMenuItem(GetMenu(window), kCmdCurrentWeb,
+                      MF_BYCOMMAND | (ReadCurrentWeb() ? MF_CHECKED : MF_UNCHECKED));
     }
 
     void OnInternetSearch() {

@@ -336,6 +336,8 @@ int DoInternetSearchDialog(const char* url, CString* result) {
             Quor_GetRegistryDWord(kSettingsSection, kKeyReadID3, kDefaultReadID3, kQuorProfUser));
         g_nMaxLevel = static_cast<int32_t>(
             Quor_GetRegistryDWord(kSettingsSection, kKeyMaxLevel, kDefaultMaxLevel, kQuorProfUser));
+        g_nCurrentWeb = static_cast<int32_t>(Quor_GetRegistryDWord(
+            kSettingsSection, kKeyCurrentWeb, kDefaultCurrentWeb, kQuorProfUser));
 
         InitSearchControls();
         const INT_PTR code = dialog.DoModal();
@@ -349,6 +351,8 @@ int DoInternetSearchDialog(const char* url, CString* result) {
                                 static_cast<uint32_t>(g_bReadID3.load()), kQuorProfUser);
         Quor_WriteRegistryDWord(kSettingsSection, kKeyMaxLevel,
                                 static_cast<uint32_t>(g_nMaxLevel.load()), kQuorProfUser);
+        Quor_WriteRegistryDWord(kSettingsSection, kKeyCurrentWeb,
+                                static_cast<uint32_t>(g_nCurrentWeb.load()), kQuorProfUser);
         FreeFoundFiles();
         if (code == IDOK) {
             if (result != nullptr) {

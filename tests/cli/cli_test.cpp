@@ -208,7 +208,7 @@ TEST(QuorInet, SearchPrintsTheDialogsLinesAndResult) {
     const SiteSearch& search = kFirstSiteSearch;
     const Outcome run =
         QuorInet({"search", site + search.start, "--depth", std::to_string(search.depth),
-                  "--same-server", "--select", "all"});
+                  "--same-server", "--select", "all", "--classic"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     std::vector<std::string> expected;
     for (const std::string& line : search.lines) {
@@ -237,7 +237,8 @@ TEST(QuorInet, ServerTextIsShownSafely) {
                "<a href=\"evil.mp3\">x</a> <a href=\"m\xC3\xBCsik.mp3\">y</a>"
                "<a href=\"\x1B[2Jpage.html\">z</a>");
     ASSERT_TRUE(site.Start());
-    const Outcome run = QuorInet({"search", site.Url("/index.html"), "--select", "all"});
+    const Outcome run =
+        QuorInet({"search", site.Url("/index.html"), "--select", "all", "--classic"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::vector<std::string> lines = Lines(run.out);
     ASSERT_EQ(lines.size(), 3u) << run.out;
@@ -422,7 +423,8 @@ TEST(QuorInet, UsageAndErrors) {
         {{"help", "search"}, 0, "Example:"},
         {{"download", "--help"}, 0, "Exit codes: 0 saved"},
         {{"-V"}, 0, "quor-inet 1.0"},
-        {{"search", "ftp://host/"}, 1, "ftp://host/ is not an http:// address"},
+        {{"search", "ftp://host/"}, 1, "ftp://host/ is not an http:// or https:// address"},
+        {{"search", "https://h/", "--classic"}, 1, "with --classic only http:// servers"},
         {{"search", closed}, 1, "the start page " + closed + " could not be fetched"},
         {{"search", server.Url("/status/x.html?code=404&body=gone")},
          1,
@@ -430,7 +432,7 @@ TEST(QuorInet, UsageAndErrors) {
         {{"search", server.Url("/reset/x.html?size=1000&after=0")},
          1,
          "broke off before any of it arrived"},
-        {{"download", "https://host/x.mp3", x}, 1, "is not an http:// address"},
+        {{"download", "https://host/x.mp3", x, "--classic"}, 1, "is not an http:// address"},
         {{"download", closed + "x.mp3", x}, 1, "could not fetch " + closed + "x.mp3"},
         {{"download", server.Url("/status/x.mp3?code=404&body=gone"), x},
          1,

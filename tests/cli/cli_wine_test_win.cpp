@@ -63,7 +63,7 @@ TEST(QuorInetConsole, SearchesTheSampleSite) {
     DWORD exitCode = 99;
     const std::string out =
         Output(automation::ProgramDir() + "quor-inet.exe search " + site + search.start +
-                   " --depth " + std::to_string(search.depth) + " --same-server --select all",
+                   " --depth " + std::to_string(search.depth) + " --same-server --select all --classic",
                exitCode);
     EXPECT_EQ(exitCode, 0u);
     std::string expected;
