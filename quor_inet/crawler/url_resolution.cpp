@@ -492,8 +492,12 @@ CString ToCString(std::string_view text) {
 
 }  // namespace
 
-CString PageBaseAddress(const CString& pageUrl) {
-    return ToCString(url_text::PageBase(url_text::View(pageUrl)));
+CString PageBaseAddress(const CString& pageUrl, WebRules rules) {
+    const std::string_view url = url_text::View(pageUrl);
+    if (rules == WebRules::kCurrent) {
+        return ToCString(url.substr(0, url.find('#')));
+    }
+    return ToCString(url_text::PageBase(url));
 }
 
 void ResolveReference(const CString& baseUrl, const CString& tagText, const CString& keyword,
