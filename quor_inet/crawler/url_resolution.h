@@ -6,7 +6,7 @@
 #include "afx/cstring.h"
 #include "quor_inet/state/web_rules.h"
 
-// Three string operations that turn what a page says into addresses the crawl can use. None
+// String operations that turn what a page says into addresses the crawl can use. None
 // touches the network or shared state; all are safe on any thread. Text ends at its first zero
 // byte (pages arrive as zero-terminated text); nothing past it is read.
 
