@@ -297,12 +297,6 @@ void SetPath(std::string_view raw, Address& address) {
     address.path = RemoveDotSegments(encoded);
 }
 
-void SetQuery(std::string_view query, Address& address) {
-    address.query.clear();
-    AppendEncoded(query, kQueryEscaped, address.query);
-    address.hasQuery = true;
-}
-
 bool IsHostCharacter(char c) noexcept {
     const unsigned char u = static_cast<unsigned char>(c);
     return u > 0x20 && u < 0x7f && std::string_view("\"#%/:<>?@[\\]^`{|}").find(c) == npos;
@@ -389,30 +383,41 @@ bool SetFromAuthority(std::string_view rest, Address& address) {
     return true;
 }
 
-// Splits a cleaned reference into the part before its "?" (backslashes as "/") and its query.
-std::string SplitQuery(std::string& clean, std::string& query, bool& hasQuery) {
+// A reference as browsers read it: before its "?" (backslashes as "/") and its query.
+struct Reference {
+    std::string head;
+    std::string query;
+    bool hasQuery = false;
+};
+
+Reference Split(std::string_view raw) {
+    const std::string clean = CleanReference(raw);
     const size_t mark = clean.find('?');
-    hasQuery = mark != npos;
-    query = hasQuery ? clean.substr(mark + 1) : std::string();
-    std::string head = clean.substr(0, mark);
-    std::replace(head.begin(), head.end(), '\\', '/');
-    return head;
+    Reference reference;
+    reference.head = clean.substr(0, mark);
+    std::replace(reference.head.begin(), reference.head.end(), '\\', '/');
+    reference.hasQuery = mark != npos;
+    if (reference.hasQuery) {
+        reference.query = clean.substr(mark + 1);
+    }
+    return reference;
+}
+
+void SetQuery(const Reference& reference, Address& address) {
+    address.hasQuery = reference.hasQuery;
+    address.query.clear();
+    AppendEncoded(reference.query, kQueryEscaped, address.query);
 }
 
 bool ParseAbsolute(std::string_view text, Address& address) {
-    std::string clean = CleanReference(text);
-    std::string query;
-    bool hasQuery = false;
-    const std::string head = SplitQuery(clean, query, hasQuery);
-    address.scheme = SchemeOf(head);
+    const Reference reference = Split(text);
+    address.scheme = SchemeOf(reference.head);
     if (!IsWebScheme(address.scheme) ||
-        !SetFromAuthority(std::string_view(head).substr(address.scheme.size() + 1), address)) {
+        !SetFromAuthority(std::string_view(reference.head).substr(address.scheme.size() + 1),
+                          address)) {
         return false;
     }
-    address.hasQuery = false;
-    if (hasQuery) {
-        SetQuery(query, address);
-    }
+    SetQuery(reference, address);
     return true;
 }
 
@@ -428,55 +433,37 @@ void Write(const Address& address, std::string& out) {
 }  // namespace
 
 bool ResolveCurrent(std::string_view base, std::string_view reference, std::string& out) {
-    std::string clean = CleanReference(reference);
-    std::string query;
-    bool hasQuery = false;
-    std::string head = SplitQuery(clean, query, hasQuery);
+    const Reference ref = Split(reference);
+    std::string_view head = ref.head;
+    const std::string scheme = SchemeOf(head);
+    if (!scheme.empty() && !IsWebScheme(scheme)) {
+        return false;
+    }
     Address address;
-    std::string scheme = SchemeOf(head);
+    const bool haveBase = ParseAbsolute(base, address);
+    bool ownAuthority = head.substr(0, 2) == "//";
     if (!scheme.empty()) {
-        if (!IsWebScheme(scheme)) {
-            return false;
-        }
-        const std::string_view rest = std::string_view(head).substr(scheme.size() + 1);
-        if (!ParseAbsolute(base, address) || address.scheme != scheme ||
-            rest.substr(0, 2) == "//") {
-            // An address of its own. Within base's scheme, "http:x" is relative as in browsers.
-            address.scheme = scheme;
-            if (!SetFromAuthority(rest, address)) {
-                return false;
-            }
-            address.hasQuery = false;
-            if (hasQuery) {
-                SetQuery(query, address);
-            }
-            Write(address, out);
-            return true;
-        }
-        head.erase(0, scheme.size() + 1);
-    } else if (!ParseAbsolute(base, address)) {
+        head.remove_prefix(scheme.size() + 1);
+        // Within base's scheme "http:x" is relative, as in browsers; "http:/x" is not.
+        ownAuthority = !haveBase || address.scheme != scheme || head.substr(0, 2) == "//";
+        address.scheme = scheme;
+    } else if (!haveBase) {
         return false;
     }
 
-    if (head.substr(0, 2) == "//") {
+    if (ownAuthority) {
         if (!SetFromAuthority(head, address)) {
             return false;
         }
-        address.hasQuery = false;
     } else if (!head.empty() && head[0] == '/') {
         SetPath(head, address);
-        address.hasQuery = false;
     } else if (!head.empty()) {
-        // Encoded already, the base's directory takes the new path as written: "%" stays.
         std::string merged = address.path.substr(0, address.path.rfind('/') + 1);
-        std::string encoded;
-        AppendEncoded(head, kPathEscaped, encoded);
-        merged += encoded;
+        AppendEncoded(head, kPathEscaped, merged);
         address.path = RemoveDotSegments(merged);
-        address.hasQuery = false;
     }
-    if (hasQuery) {
-        SetQuery(query, address);
+    if (!head.empty() || ownAuthority || ref.hasQuery) {
+        SetQuery(ref, address);
     }
     Write(address, out);
     return true;
@@ -492,8 +479,12 @@ CString ToCString(std::string_view text) {
 
 }  // namespace
 
-CString PageBaseAddress(const CString& pageUrl) {
-    return ToCString(url_text::PageBase(url_text::View(pageUrl)));
+CString PageBaseAddress(const CString& pageUrl, WebRules rules) {
+    const std::string_view url = url_text::View(pageUrl);
+    if (rules == WebRules::kCurrent) {
+        return ToCString(url.substr(0, url.find('#')));
+    }
+    return ToCString(url_text::PageBase(url));
 }
 
 void ResolveReference(const CString& baseUrl, const CString& tagText, const CString& keyword,

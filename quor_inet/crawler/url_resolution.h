@@ -4,15 +4,18 @@
 #include <string_view>
 
 #include "afx/cstring.h"
+#include "quor_inet/state/web_rules.h"
 
-// Three string operations that turn what a page says into addresses the crawl can use. None
+// String operations that turn what a page says into addresses the crawl can use. None
 // touches the network or shared state; all are safe on any thread. Text ends at its first zero
 // byte (pages arrive as zero-terminated text); nothing past it is read.
 
 // The base against which a page's relative references are resolved: when the last segment of
 // pageUrl (after its last "/" or "\") holds a ".", the address up to and including that
 // separator ("http://host/a/page.html" gives "http://host/a/"); otherwise pageUrl itself.
-CString PageBaseAddress(const CString& pageUrl);
+// kCurrent: pageUrl without its fragment, as the current web's resolution takes the whole
+// address for base.
+CString PageBaseAddress(const CString& pageUrl, WebRules rules = WebRules::kClassic);
 
 // Pulls the value of the attribute named by keyword (e.g. "href=") out of tagText and makes it
 // absolute against baseUrl; the result goes to value.

@@ -1,6 +1,8 @@
 #include "quor_inet/crawler/url_resolution.h"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +34,18 @@ TEST(PageBaseAddress, CutsALastSegmentWithADotOnly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
         EXPECT_STREQ(PageBaseAddress(c.url), c.base);
+    }
+}
+
+TEST(PageBaseAddress, CurrentRulesKeepTheWholeAddressButItsFragment) {
+    for (const auto& [url, base] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"http://host/a/page.html", "http://host/a/page.html"},
+             {"http://host/a/page.html?q=1#part", "http://host/a/page.html?q=1"},
+             {"http://host#x#y", "http://host"},
+             {"", ""},
+         }) {
+        SCOPED_TRACE(url);
+        EXPECT_STREQ(PageBaseAddress(url, WebRules::kCurrent), base);
     }
 }
 
