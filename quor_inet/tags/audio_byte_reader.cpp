@@ -17,8 +17,8 @@ uint32_t ReadBounded(AudioByteSource& source, uint32_t offset, uint8_t* buffer, 
 }
 
 // Fills what the version 2 tag left out from a version 1 tag at the file's end.
-void ReadVersion1Tag(AudioByteSource& source, uint32_t fileSize, uint32_t tagEnd,
-                     FoundTexts found, CString& title, CString& artist) {
+void ReadVersion1Tag(AudioByteSource& source, uint32_t fileSize, uint32_t tagEnd, FoundTexts found,
+                     CString& title, CString& artist) {
     if (found.title || !source.SeeksCheaply() || fileSize - kId3v1TagSize < tagEnd) {
         return;
     }

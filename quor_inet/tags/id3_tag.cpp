@@ -207,8 +207,8 @@ FoundTexts WalkTagFrames(const uint8_t* body, uint32_t bodySize, int version, ui
         uint32_t contentSize;
         uint8_t formatFlags = 0;
         if (idVersion == 3) {
-            contentSize = version == 4 ? DecodeSynchsafe(frameHeader + 4)
-                                       : BigEndian32(frameHeader + 4);
+            contentSize =
+                version == 4 ? DecodeSynchsafe(frameHeader + 4) : BigEndian32(frameHeader + 4);
             formatFlags = frameHeader[9];
         } else {
             contentSize = BigEndian24(frameHeader + 3);

@@ -45,8 +45,7 @@ uint32_t DecodeSynchsafe(const uint8_t* bytes);
 // tag only when the whole header is valid (version and revision below 0xFF, size bytes below
 // 0x80); otherwise the bytes are taken as audio. A valid version 4 header is readable under
 // kCurrent.
-TagHeader ParseTagHeader(const uint8_t* bytes, uint32_t count,
-                         WebRules rules = WebRules::kClassic);
+TagHeader ParseTagHeader(const uint8_t* bytes, uint32_t count, WebRules rules = WebRules::kClassic);
 
 // Offset of the first byte after the tag (after the footer too, where a version 4 tag has one).
 uint32_t TagEndOffset(const TagHeader& header);
