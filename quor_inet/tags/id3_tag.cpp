@@ -10,12 +10,12 @@
 
 namespace {
 
-constexpr uint8_t kUnsynchronisedFlag = 0x80;  // ID3v2.3.0 3.1
+constexpr uint8_t kUnsynchronisedFlag = 0x80;  // header byte 5
 constexpr uint8_t kExtendedHeaderFlag = 0x40;  // ID3v2.3.0 3.1
 constexpr uint8_t kFooterFlag = 0x10;          // ID3v2.4.0 3.1
 constexpr int kFirstTitleIndex = 8;
 
-// The meaning of a frame's second flag byte (ID3v2.3.0 3.3.1, ID3v2.4.0 4.1.2).
+// The bits of a frame's second flag byte, which version 4 moved.
 struct FrameFormat {
     uint8_t compressed;
     uint8_t encrypted;
