@@ -54,6 +54,13 @@ Bytes Utf16Text(const std::string& text, bool littleEndian) {
     return out;
 }
 
+Bytes Utf8Text(const std::string& utf8) {
+    Bytes out{3};
+    out.insert(out.end(), utf8.begin(), utf8.end());
+    out.push_back(0);
+    return out;
+}
+
 Bytes Frame3(const char* id, const Bytes& content, uint8_t flags2, int64_t declaredSize) {
     const uint32_t size = declaredSize >= 0 ? static_cast<uint32_t>(declaredSize)
                                             : static_cast<uint32_t>(content.size());
@@ -71,6 +78,34 @@ Bytes Frame2(const char* id, const Bytes& content, int64_t declaredSize) {
     out.insert(out.end(), {static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 8),
                            static_cast<uint8_t>(size)});
     out.insert(out.end(), content.begin(), content.end());
+    return out;
+}
+
+Bytes Frame4(const char* id, const Bytes& content, uint8_t flags2) {
+    Bytes out(id, id + 4);
+    const Bytes sizeBytes = TagHeaderBytes(4, 0, static_cast<uint32_t>(content.size()));
+    out.insert(out.end(), sizeBytes.begin() + 6, sizeBytes.end());
+    out.insert(out.end(), {0, flags2});
+    out.insert(out.end(), content.begin(), content.end());
+    return out;
+}
+
+Bytes Unsynchronise(const Bytes& bytes) {
+    Bytes out;
+    for (uint8_t b : bytes) {
+        out.push_back(b);
+        if (b == 0xFF) {
+            out.push_back(0);
+        }
+    }
+    return out;
+}
+
+Bytes Id3v1(const std::string& title, const std::string& artist) {
+    Bytes out{'T', 'A', 'G'};
+    out.resize(128, 0);
+    std::memcpy(out.data() + 3, title.data(), std::min<size_t>(title.size(), 30));
+    std::memcpy(out.data() + 33, artist.data(), std::min<size_t>(artist.size(), 30));
     return out;
 }
 

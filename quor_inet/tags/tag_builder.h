@@ -22,11 +22,19 @@ Bytes Tag(uint8_t version, uint8_t flags, const Bytes& body);
 // then each character as a code unit in that order) with a terminating zero unit.
 Bytes Latin1Text(const std::string& text);
 Bytes Utf16Text(const std::string& text, bool littleEndian = true);
+// Encoding 3: the bytes of `utf8` and a terminating zero.
+Bytes Utf8Text(const std::string& utf8);
 
 // A version 3 frame (10-byte header; `flags2` is the second flag byte) and a version 2 frame.
 // `declaredSize` overrides the size field when given.
 Bytes Frame3(const char* id, const Bytes& content, uint8_t flags2 = 0, int64_t declaredSize = -1);
 Bytes Frame2(const char* id, const Bytes& content, int64_t declaredSize = -1);
+// A version 4 frame: the size in four 7-bit groups, `flags2` the format flags.
+Bytes Frame4(const char* id, const Bytes& content, uint8_t flags2 = 0);
+// `bytes` with a zero after each 0xFF.
+Bytes Unsynchronise(const Bytes& bytes);
+// A version 1 tag of 128 bytes: "TAG", then each field zero-padded.
+Bytes Id3v1(const std::string& title, const std::string& artist);
 
 // A 4-byte MPEG audio frame header.
 Bytes Header(uint32_t header);
@@ -42,7 +50,10 @@ class MemorySource : public AudioByteSource {
     bool GetSize(uint32_t& sizeOut) override;
     uint32_t ReadAt(uint32_t offset, uint8_t* buffer, uint32_t count) override;
 
+    bool SeeksCheaply() override { return seeksCheaply; }
+
     bool sizeKnown = true;
+    bool seeksCheaply = true;
     // Reads at or past this offset fail (return 0).
     uint64_t failReadsFrom = UINT64_MAX;
     uint64_t bytesRead = 0;
