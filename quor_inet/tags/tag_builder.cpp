@@ -54,13 +54,6 @@ Bytes Utf16Text(const std::string& text, bool littleEndian) {
     return out;
 }
 
-Bytes Utf8Text(const std::string& utf8) {
-    Bytes out{3};
-    out.insert(out.end(), utf8.begin(), utf8.end());
-    out.push_back(0);
-    return out;
-}
-
 Bytes Frame3(const char* id, const Bytes& content, uint8_t flags2, int64_t declaredSize) {
     const uint32_t size = declaredSize >= 0 ? static_cast<uint32_t>(declaredSize)
                                             : static_cast<uint32_t>(content.size());
@@ -82,12 +75,8 @@ Bytes Frame2(const char* id, const Bytes& content, int64_t declaredSize) {
 }
 
 Bytes Frame4(const char* id, const Bytes& content, uint8_t flags2) {
-    Bytes out(id, id + 4);
-    const Bytes sizeBytes = TagHeaderBytes(4, 0, static_cast<uint32_t>(content.size()));
-    out.insert(out.end(), sizeBytes.begin() + 6, sizeBytes.end());
-    out.insert(out.end(), {0, flags2});
-    out.insert(out.end(), content.begin(), content.end());
-    return out;
+    const Bytes header = TagHeaderBytes(4, 0, static_cast<uint32_t>(content.size()));
+    return Join({Bytes(id, id + 4), Bytes(header.begin() + 6, header.end()), {0, flags2}, content});
 }
 
 Bytes Unsynchronise(const Bytes& bytes) {

@@ -22,8 +22,6 @@ Bytes Tag(uint8_t version, uint8_t flags, const Bytes& body);
 // then each character as a code unit in that order) with a terminating zero unit.
 Bytes Latin1Text(const std::string& text);
 Bytes Utf16Text(const std::string& text, bool littleEndian = true);
-// Encoding 3: the bytes of `utf8` and a terminating zero.
-Bytes Utf8Text(const std::string& utf8);
 
 // A version 3 frame (10-byte header; `flags2` is the second flag byte) and a version 2 frame.
 // `declaredSize` overrides the size field when given.
