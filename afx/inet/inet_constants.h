@@ -51,6 +51,7 @@ inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
 inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
 inline constexpr uint32_t ERROR_INTERNET_INVALID_CA = 12045;
 inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_ERRORS = 12055;
+inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_REV_FAILED = 12057;
 inline constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 inline constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 inline constexpr uint32_t ERROR_HTTP_INVALID_HEADER = 12153;
@@ -58,6 +59,7 @@ inline constexpr uint32_t ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
 inline constexpr uint32_t ERROR_HTTP_REDIRECT_FAILED = 12156;
 inline constexpr uint32_t ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
 inline constexpr uint32_t ERROR_INTERNET_SEC_INVALID_CERT = 12169;
+inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_REVOKED = 12170;
 #endif
 
 // Win32's code for an allocation that failed, as the Internet services report it.

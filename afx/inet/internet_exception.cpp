@@ -53,6 +53,9 @@ constexpr ErrorText kErrorTexts[] = {
     {ERROR_INTERNET_INVALID_CA,
      "The server's certificate is not trusted: no trusted certificate authority issued it."},
     {ERROR_INTERNET_SEC_CERT_ERRORS, "The server's certificate is not trusted: it has errors."},
+    // What Wine reports for a certificate of an authority it does not trust.
+    {ERROR_INTERNET_SEC_CERT_REV_FAILED,
+     "The server's certificate is not trusted: whether it was revoked could not be checked."},
     {ERROR_HTTP_HEADER_NOT_FOUND, "The requested header could not be located."},
     {ERROR_HTTP_INVALID_SERVER_RESPONSE, "The server response could not be parsed."},
     {ERROR_HTTP_INVALID_HEADER, "The supplied header is invalid."},
@@ -62,6 +65,7 @@ constexpr ErrorText kErrorTexts[] = {
      "The secure connection failed: the server's certificate is not trusted, or no secure "
      "channel could be agreed on."},
     {ERROR_INTERNET_SEC_INVALID_CERT, "The server's certificate is not trusted: it is invalid."},
+    {ERROR_INTERNET_SEC_CERT_REVOKED, "The server's certificate is not trusted: it was revoked."},
 };
 
 // The platform's wording of these names the technical fault but never says that the server
@@ -72,8 +76,10 @@ bool IsCertificateError(uint32_t error) {
         case ERROR_INTERNET_SEC_CERT_CN_INVALID:
         case ERROR_INTERNET_INVALID_CA:
         case ERROR_INTERNET_SEC_CERT_ERRORS:
+        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
         case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
         case ERROR_INTERNET_SEC_INVALID_CERT:
+        case ERROR_INTERNET_SEC_CERT_REVOKED:
             return true;
         default:
             return false;

@@ -257,8 +257,8 @@ int OpenFollowingRedirectsUntold(const CString& url, CInternetSession& session,
     return FollowRedirects(
         url, rules, connectionOut, requestOut, finalUrlOut,
         [&](const char* address) {
-            return OpenHttpRequestUntold(address, session, connectionOut, requestOut,
-                                         wouldTellOut, rules);
+            return OpenHttpRequestUntold(address, session, connectionOut, requestOut, wouldTellOut,
+                                         rules);
         },
         [] {});
 }

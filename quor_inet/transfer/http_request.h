@@ -22,10 +22,10 @@ inline constexpr unsigned kRequestErrorTextSize = 260;
 // Splits url once and sends a GET for it on session. Under WebRules::kCurrent an https url is
 // taken too: the request goes over TLS (port 443 unless the url names one) and the server's
 // certificate is checked as the session checks it; a certificate that fails is a failed attempt
-// like any other (its description says that the certificate is not trusted). Returns 1 with both outs live (the
-// caller reads the response from requestOut, then closes and deletes both); the status is not
-// looked at, so an error page or a redirection is the response. Returns 0 otherwise, with both
-// outs null:
+// like any other (its description says that the certificate is not trusted).
+// Returns 1 with both outs live (the caller reads the response from requestOut, then closes
+// and deletes both); the status is not looked at, so an error page or a redirection is the
+// response. Returns 0 otherwise, with both outs null:
 // - url is no URL or not http (nor https under kCurrent): at once, silently, g_bStopSearch
 //   untouched;
 // - the attempt fails while the machine is online: bQuiet set: silently; bQuiet clear: the

@@ -80,13 +80,13 @@ int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t
 
 int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
               PageAnswer* answerOut, WebRules rules) {
-    return ReadPage(url, pageTextOut, stopFlag, answerOut, rules,
-                    [bQuiet, rules](const CString& address, CInternetSession& session,
-                                    CHttpConnection*& connection, CHttpFile*& request,
-                                    CString& finalUrl) {
-                        return OpenFollowingRedirects(address, session, connection, request,
-                                                      bQuiet, rules, finalUrl);
-                    });
+    return ReadPage(
+        url, pageTextOut, stopFlag, answerOut, rules,
+        [bQuiet, rules](const CString& address, CInternetSession& session,
+                        CHttpConnection*& connection, CHttpFile*& request, CString& finalUrl) {
+            return OpenFollowingRedirects(address, session, connection, request, bQuiet, rules,
+                                          finalUrl);
+        });
 }
 
 int FetchPageUntold(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,

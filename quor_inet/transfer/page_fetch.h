@@ -42,5 +42,4 @@ int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* sto
 // OpenHttpRequestUntold), returns 0 with wouldTellOut set: the page is then FetchPage's in its
 // turn.
 int FetchPageUntold(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,
-                    PageAnswer* answerOut, bool& wouldTellOut,
-                    WebRules rules = WebRules::kClassic);
+                    PageAnswer* answerOut, bool& wouldTellOut, WebRules rules = WebRules::kClassic);
