@@ -44,7 +44,7 @@ struct RuleSearch {
     std::vector<std::string> urls;
 };
 #define QUOR_HTTP "http://127.0.0.1:@PORT@/"
-#define QUOR_HTTPS "https://127.0.0.1:@TLSPORT@/"
+#define QUOR_HTTPS "https://localhost:@TLSPORT@/"
 inline const char kCurrentSiteStart[] = QUOR_HTTP "index.html";
 inline const RuleSearch kCurrentSiteOnTheCurrentWeb = {
     {"0: [9KB - 00:03] Plain Link - Both Rules", "1: [9KB - 00:03] single.mp3",
@@ -66,7 +66,7 @@ inline const RuleSearch kCurrentSiteOnClassicRules = {
      "3: [9KB - 00:03] v1.mp3", "4: mysong.mp3", "5: [9KB - 00:03] m\xC3\xBCsik.mp3",
      "6: [9KB - 00:03] dots.mp3", "7: [9KB - 00:03] shown.mp3", "8: based.mp3",
      "9: [9KB - 00:03] hidden.mp3"},
-    {QUOR_HTTP "classic.mp3", QUOR_HTTP "https://127.0.0.1:@TLSPORT@/secure.mp3",
+    {QUOR_HTTP "classic.mp3", QUOR_HTTP "https://localhost:@TLSPORT@/secure.mp3",
      QUOR_HTTP "tags/v24.mp3", QUOR_HTTP "tags/v1.mp3", QUOR_HTTP "mysong.mp3",
      QUOR_HTTP "m\xC3\xBCsik.mp3", QUOR_HTTP "sub/../dots.mp3", QUOR_HTTP "private/shown.mp3",
      QUOR_HTTP "based.mp3", QUOR_HTTP "private/hidden.mp3"}};

@@ -21,6 +21,7 @@
 #include "maker/quor_prof/quor_prof.h"
 #include "quor_inet/include/quor_inet.h"
 #include "tests/automation/wine_automation.h"
+#include "tests/inet/trusted_certificate.h"
 #include "tests/search/sample_site_expectations.h"
 #include "tests/server/test_server_client.h"
 
@@ -193,6 +194,9 @@ TEST(SearchDialog, SearchesTheSampleSiteTwice) {
 TEST(SearchDialog, SearchesTheCurrentWebWhenTheHostSetsIt) {
     const auto [port, tlsPort] = CurrentSitePorts();
     ASSERT_NE(tlsPort, 0) << "the second sample site is not served";
+    // Before the process's first https request: Wine keeps its verdict on a server.
+    const quor::test::TrustedCertificate authority(automation::GetEnv("QUOR_CURRENT_SITE_CA"));
+    ASSERT_TRUE(authority.ok());
     WriteSettings("", 1, 1, 1);
     Quor_WriteRegistryDWord("Internet", "CurrentWeb", 1, kQuorProfUser);
     std::vector<std::string> lines;
