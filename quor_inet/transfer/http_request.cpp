@@ -140,15 +140,22 @@ int FollowRedirects(const CString& url, WebRules rules, CHttpConnection*& connec
         if (!open(static_cast<const char*>(current))) {
             return 0;
         }
-        CString location;
-        if (rules != WebRules::kCurrent || !RedirectionOf(*requestOut, location)) {
-            finalUrlOut = current;
-            return 1;
-        }
         std::string next;
-        const bool followable =
-            url_text::ResolveCurrent(url_text::View(current), url_text::View(location), next) &&
-            IsHttpAddress(next);
+        bool followable = false;
+        // Until the caller has the request, a failed allocation must not take it along.
+        try {
+            CString location;
+            if (rules != WebRules::kCurrent || !RedirectionOf(*requestOut, location)) {
+                finalUrlOut = current;
+                return 1;
+            }
+            followable =
+                url_text::ResolveCurrent(url_text::View(current), url_text::View(location), next) &&
+                IsHttpAddress(next);
+        } catch (...) {
+            CloseBoth(connectionOut, requestOut);
+            throw;
+        }
         CloseBoth(connectionOut, requestOut);
         if (!followable || hop == kMaxRedirects) {
             failed();
