@@ -533,7 +533,8 @@ int RunDownloadCommand(const std::string& url, const std::string& path, bool cla
     g_bStopSearch = 0;
     CatchInterrupt(OnInterrupt);
     // Nothing half-written is left behind by a Ctrl-C, and a Ctrl-C ends any wait at once.
-    const DownloadControl control{.stopFlag = &g_bStopSearch, .keepPartOnCancel = false};
+    const DownloadControl control{
+        .stopFlag = &g_bStopSearch, .keepPartOnCancel = false, .rules = rules};
     const int done =
         RunDownload(source.url.c_str(), file.c_str(), nullptr, 0, progress, &outcome, &control);
     const std::string shownUrl = BytesForTerminal(source.url);

@@ -45,6 +45,9 @@ class BackendRequest : public BackendStream {
     virtual bool QueryStatusCode(uint32_t& statusOut) = 0;
     // The value of the response header `name` (case-insensitive; the first of several).
     virtual bool QueryHeader(const char* name, std::string& valueOut) = 0;
+    // After a successful Send: whether the body is read decoded from the content coding the
+    // response names (see SetDecoding), so that its Content-Length counts other bytes.
+    virtual bool BodyDecoded() = 0;
 };
 
 class BackendConnection {
@@ -80,6 +83,9 @@ class BackendSession {
     // connect, a wait for the response and a read fail with the guard's verdict soon after it
     // is given, and body bytes are told to it as they arrive.
     virtual void SetGuard(std::shared_ptr<TransferGuard> guard) = 0;
+    // For connections made afterwards: their requests ask for a gzip-compressed response
+    // ("Accept-Encoding: gzip") and hand its body over decoded.
+    virtual void SetDecoding(bool decode) = 0;
 };
 
 // A session with the system's configured access (its proxy settings) that sends agent as the

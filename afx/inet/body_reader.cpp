@@ -14,9 +14,12 @@ namespace {
 constexpr uint32_t kStatusPartialContent = 206;
 constexpr uint32_t kStatusRangeNotSatisfiable = 416;
 
-// The size a response announces for its body, if any.
+// The size a response announces for its body, if any; a decoded body has none.
 std::optional<uint64_t> AnnouncedLength(BackendRequest& request) {
     std::string value;
+    if (request.BodyDecoded()) {
+        return std::nullopt;
+    }
     if (request.QueryHeader("Transfer-Encoding", value) && IsChunkedEncoding(value)) {
         return std::nullopt;
     }
@@ -440,6 +443,11 @@ bool BodyReader::StatusCode(uint32_t& statusOut) const {
         return true;
     }
     return request_ != nullptr && request_->QueryStatusCode(statusOut);
+}
+
+bool BodyReader::Header(const char* name, std::string& valueOut) const {
+    return !closed_ && sent_ && !ranged_ && request_ != nullptr &&
+           request_->QueryHeader(name, valueOut);
 }
 
 void BodyReader::Close() {

@@ -47,6 +47,8 @@ class BodyReader {
     bool SetBufferSize(uint32_t size);
 
     bool StatusCode(uint32_t& statusOut) const;
+    // A header of the streamed response; false for a ranged file and before a response.
+    bool Header(const char* name, std::string& valueOut) const;
     std::optional<uint64_t> Size() const { return size_; }
     bool Ranged() const { return ranged_; }
 

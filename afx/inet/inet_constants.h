@@ -19,6 +19,11 @@ inline constexpr uint32_t PRE_CONFIG_INTERNET_ACCESS = 0;
 
 #ifndef INTERNET_OPTION_RECEIVE_TIMEOUT
 inline constexpr uint32_t INTERNET_OPTION_RECEIVE_TIMEOUT = 6;
+inline constexpr uint32_t INTERNET_OPTION_HTTP_DECODING = 65;
+#endif
+
+#ifndef HTTP_QUERY_LOCATION
+inline constexpr uint32_t HTTP_QUERY_LOCATION = 33;
 #endif
 
 #ifndef ERROR_INTERNET_TIMEOUT
@@ -42,13 +47,19 @@ inline constexpr uint32_t ERROR_INTERNET_ITEM_NOT_FOUND = 12028;
 inline constexpr uint32_t ERROR_INTERNET_CANNOT_CONNECT = 12029;
 inline constexpr uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 inline constexpr uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;
+inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
+inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_CN_INVALID = 12038;
 inline constexpr uint32_t ERROR_INTERNET_INVALID_CA = 12045;
+inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_ERRORS = 12055;
+inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_REV_FAILED = 12057;
 inline constexpr uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 inline constexpr uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 inline constexpr uint32_t ERROR_HTTP_INVALID_HEADER = 12153;
 inline constexpr uint32_t ERROR_HTTP_INVALID_QUERY_REQUEST = 12154;
 inline constexpr uint32_t ERROR_HTTP_REDIRECT_FAILED = 12156;
 inline constexpr uint32_t ERROR_INTERNET_SECURITY_CHANNEL_ERROR = 12157;
+inline constexpr uint32_t ERROR_INTERNET_SEC_INVALID_CERT = 12169;
+inline constexpr uint32_t ERROR_INTERNET_SEC_CERT_REVOKED = 12170;
 #endif
 
 // Win32's code for an allocation that failed, as the Internet services report it.

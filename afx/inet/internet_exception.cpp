@@ -46,14 +46,45 @@ constexpr ErrorText kErrorTexts[] = {
      "The connection with the server was terminated "
      "abnormally."},
     {ERROR_INTERNET_CONNECTION_RESET, "The connection with the server was reset."},
-    {ERROR_INTERNET_INVALID_CA, "The certificate authority is invalid or incorrect."},
+    {ERROR_INTERNET_SEC_CERT_DATE_INVALID,
+     "The server's certificate is not trusted: it has expired or is not valid yet."},
+    {ERROR_INTERNET_SEC_CERT_CN_INVALID,
+     "The server's certificate is not trusted: it was issued for another name."},
+    {ERROR_INTERNET_INVALID_CA,
+     "The server's certificate is not trusted: no trusted certificate authority issued it."},
+    {ERROR_INTERNET_SEC_CERT_ERRORS, "The server's certificate is not trusted: it has errors."},
+    // What Wine reports for a certificate of an authority it does not trust.
+    {ERROR_INTERNET_SEC_CERT_REV_FAILED,
+     "The server's certificate is not trusted: whether it was revoked could not be checked."},
     {ERROR_HTTP_HEADER_NOT_FOUND, "The requested header could not be located."},
     {ERROR_HTTP_INVALID_SERVER_RESPONSE, "The server response could not be parsed."},
     {ERROR_HTTP_INVALID_HEADER, "The supplied header is invalid."},
     {ERROR_HTTP_INVALID_QUERY_REQUEST, "The request made to HttpQueryInfo is invalid."},
     {ERROR_HTTP_REDIRECT_FAILED, "The redirection failed."},
-    {ERROR_INTERNET_SECURITY_CHANNEL_ERROR, "An error occurred in the secure channel support."},
+    {ERROR_INTERNET_SECURITY_CHANNEL_ERROR,
+     "The secure connection failed: the server's certificate is not trusted, or no secure "
+     "channel could be agreed on."},
+    {ERROR_INTERNET_SEC_INVALID_CERT, "The server's certificate is not trusted: it is invalid."},
+    {ERROR_INTERNET_SEC_CERT_REVOKED, "The server's certificate is not trusted: it was revoked."},
 };
+
+// The platform's wording of these names the technical fault but never says that the server
+// was not trusted, which is what a person has to act on.
+bool IsCertificateError(uint32_t error) {
+    switch (error) {
+        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+        case ERROR_INTERNET_INVALID_CA:
+        case ERROR_INTERNET_SEC_CERT_ERRORS:
+        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
+        case ERROR_INTERNET_SEC_INVALID_CERT:
+        case ERROR_INTERNET_SEC_CERT_REVOKED:
+            return true;
+        default:
+            return false;
+    }
+}
 
 }  // namespace
 
@@ -76,7 +107,8 @@ int CInternetException::GetErrorMessage(char* buffer, unsigned maxLength,
     }
     buffer[0] = '\0';
     // The platform's own wording first (Windows); the fixed texts where it has none.
-    if (afx::inet::PlatformErrorMessage(m_dwError, buffer, maxLength)) {
+    if (!IsCertificateError(m_dwError) &&
+        afx::inet::PlatformErrorMessage(m_dwError, buffer, maxLength)) {
         return 1;
     }
     const char* text = AfxInternetErrorText(m_dwError);

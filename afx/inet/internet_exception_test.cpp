@@ -45,6 +45,20 @@ TEST(InternetException, MessageStaysInsideTheBuffer) {
     EXPECT_EQ(e.GetErrorMessage(nullptr, 10), 0);
 }
 
+// On every platform, whatever its own wording: a person must learn that the server was not
+// trusted.
+TEST(InternetException, CertificateFailuresSayTheServerIsNotTrusted) {
+    for (uint32_t code : {ERROR_INTERNET_SEC_CERT_DATE_INVALID, ERROR_INTERNET_SEC_CERT_CN_INVALID,
+                          ERROR_INTERNET_INVALID_CA, ERROR_INTERNET_SEC_CERT_ERRORS,
+                          ERROR_INTERNET_SEC_CERT_REV_FAILED, ERROR_INTERNET_SECURITY_CHANNEL_ERROR,
+                          ERROR_INTERNET_SEC_INVALID_CERT, ERROR_INTERNET_SEC_CERT_REVOKED}) {
+        SCOPED_TRACE(code);
+        char text[260];
+        ASSERT_TRUE(CInternetException(code).GetErrorMessage(text, sizeof text));
+        EXPECT_NE(std::string(text).find("certificate is not trusted"), std::string::npos) << text;
+    }
+}
+
 TEST(InternetException, UnknownCodeStillDescribed) {
     CInternetException e(12345);
     char text[64];

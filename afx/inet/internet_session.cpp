@@ -71,11 +71,19 @@ void CInternetSession::Close() {
 }
 
 bool CInternetSession::SetOption(uint32_t option, uint32_t value) {
-    if (!m_session || option != INTERNET_OPTION_RECEIVE_TIMEOUT) {
+    if (!m_session) {
         return false;
     }
-    m_session->SetReceiveTimeout(value);
-    return true;
+    switch (option) {
+        case INTERNET_OPTION_RECEIVE_TIMEOUT:
+            m_session->SetReceiveTimeout(value);
+            return true;
+        case INTERNET_OPTION_HTTP_DECODING:
+            m_session->SetDecoding(value != 0);
+            return true;
+        default:
+            return false;
+    }
 }
 
 void CInternetSession::SetTransferLimits(const afx::inet::TransferLimits& limits) {
@@ -307,6 +315,16 @@ int CHttpFile::SendRequest(const char* headers, uint32_t headersLength, const vo
 
 int CHttpFile::QueryInfoStatusCode(uint32_t& statusOut) const {
     return Reader() != nullptr && Reader()->StatusCode(statusOut) ? 1 : 0;
+}
+
+int CHttpFile::QueryInfo(uint32_t infoLevel, CString& valueOut) const {
+    std::string value;
+    if (infoLevel != HTTP_QUERY_LOCATION || Reader() == nullptr ||
+        !Reader()->Header("Location", value)) {
+        return 0;
+    }
+    valueOut = value.c_str();
+    return 1;
 }
 
 bool AfxInternetGetConnectedState() {

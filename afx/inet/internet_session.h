@@ -84,9 +84,13 @@ class CInternetSession {
                         uint32_t flags = INTERNET_FLAG_TRANSFER_ASCII,
                         const char* headers = nullptr, uint32_t headersLength = 0);
 
-    // INTERNET_OPTION_RECEIVE_TIMEOUT in milliseconds (default 30 s: a wait for data longer
-    // than this fails with 12002), for connections made afterwards; false for any other
-    // option. Connecting may take 60 s.
+    // For connections made afterwards; false for any other option:
+    // - INTERNET_OPTION_RECEIVE_TIMEOUT in milliseconds (default 30 s: a wait for data longer
+    //   than this fails with 12002). Connecting may take 60 s.
+    // - INTERNET_OPTION_HTTP_DECODING, non-zero: requests sent by CHttpFile::SendRequest ask
+    //   for gzip ("Accept-Encoding: gzip") and a compressed body is read decoded; its size is
+    //   then unknown (GetLength and a seek from the end do not use the announced length).
+    //   Default off: the body as the server sent it.
     bool SetOption(uint32_t option, uint32_t value);
 
     // Ends the transfers of this session early (set it before the first request): once the
@@ -198,6 +202,9 @@ class CHttpFile : public CInternetFile {
 
     // The response's status code; false before a response.
     int QueryInfoStatusCode(uint32_t& statusOut) const;
+    // HTTP_QUERY_LOCATION: the response's Location header as it stands. 0 before a response,
+    // without the header, and for every other level.
+    int QueryInfo(uint32_t infoLevel, CString& valueOut) const;
 
   private:
     friend class CHttpConnection;

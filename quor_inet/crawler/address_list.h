@@ -71,6 +71,12 @@ class AddressList {
         return added;
     }
 
+    // Makes entry found under key too (another address of it), unless key is taken. Does not
+    // count against the limit: the entry is listed once.
+    void AddAlias(CaseBlindKey&& key, Entry* entry) {
+        m_index.emplace(std::move(key.m_text), entry);
+    }
+
     uint32_t Count() const noexcept { return m_count; }
 
     // Destroys every entry; the list is empty and its limit may be told again.

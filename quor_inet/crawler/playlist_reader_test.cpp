@@ -9,9 +9,10 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-Strings Read(const CString& text, const char* base = "http://host/lists/") {
+Strings Read(const CString& text, const char* base = "http://host/lists/",
+             WebRules rules = WebRules::kClassic) {
     CStringList refs;
-    ReadPlaylist(text, base, refs);
+    ReadPlaylist(text, base, refs, rules);
     Strings out;
     for (POSITION pos = refs.GetHeadPosition(); pos != nullptr;) {
         out.emplace_back(refs.GetNext(pos));
@@ -71,6 +72,49 @@ TEST(ReadPlaylist, BaseIsNotUsed) {
         SCOPED_TRACE(base);
         EXPECT_EQ(Read(text, base), Strings({"http://h/b.mp3"}));
     }
+}
+
+TEST(ReadPlaylist, CurrentRulesResolveAgainstThePlaylist) {
+    const char* list = "http://host/lists/all.m3u";
+    const struct {
+        const char* name;
+        const char* base;
+        const char* text;
+        Strings expected;
+    } cases[] = {
+        {"relative entries",
+         list,
+         "#EXTM3U\r\na.mp3\r\nsub/b c.mp3  \r\n../up.mp3\r\n..\\win\\d.mp3\r\n",
+         {"http://host/lists/a.mp3", "http://host/lists/sub/b%20c.mp3", "http://host/up.mp3",
+          "http://host/win/d.mp3"}},
+        {"root and scheme-relative",
+         "https://host:8443/lists/all.m3u?x=1",
+         "/r.mp3\n//cdn.example/s.mp3\n",
+         {"https://host:8443/r.mp3", "https://cdn.example/s.mp3"}},
+        {"absolute and file entries as the line stands",
+         list,
+         "HTTP://H/1.MP3  \nftp://h/2.mp3\nfile:///D:/music/a.mp3\n",
+         {"HTTP://H/1.MP3  ", "ftp://h/2.mp3", "D:/music/a.mp3"}},
+        {"byte order mark",
+         list,
+         "\xEF\xBB\xBF" "a.mp3\nhttp://h/b.mp3",
+         {"http://host/lists/a.mp3", "http://h/b.mp3"}},
+        {"other schemes and local paths give nothing",
+         list,
+         "mailto:a@b\nC:\\music\\a.mp3\njavascript:x\ngopher://h/a\n",
+         {}},
+        {"a local playlist resolves nothing",
+         "C:\\music\\all.m3u",
+         "a.mp3\nhttp://h/b.mp3",
+         {"http://h/b.mp3"}},
+        {"no base", "", "a.mp3\nhttp://h/b.mp3", {"http://h/b.mp3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Read(c.text, c.base, WebRules::kCurrent), c.expected);
+    }
+    // The classic rules read a byte order mark as part of the first line.
+    EXPECT_EQ(Read("\xEF\xBB\xBFhttp://h/a.mp3\nhttp://h/b.mp3"), Strings({"http://h/b.mp3"}));
 }
 
 TEST(ReadPlaylist, TextEndsAtItsFirstZeroByteAndStaysAsItWas) {

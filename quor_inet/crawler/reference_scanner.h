@@ -2,6 +2,7 @@
 
 #include "afx/cstring.h"
 #include "afx/string_list.h"
+#include "quor_inet/state/web_rules.h"
 
 // Walks a page tag by tag and collects the addresses of the attributes that matter:
 //
@@ -16,6 +17,15 @@
 // their tags, duplicates kept. Comments, scripts and quoting are not recognised: a ">" inside a
 // value ends the tag.
 //
+// kCurrent reads the page as a browser does: a tag name runs to white space, "/" or ">" and
+// attributes are name, "=" and a value in double, single or no quotes ("&amp;", "&#39;" ...
+// decoded), so a quoted ">" stays in its value; comments and the content of script, style,
+// textarea and title are passed over, a tag the page does not close gives nothing. Besides the
+// tags above, audio, source, embed and iframe give their src=; the first base href= becomes
+// the base for what follows; a meta gives only its refresh address (http-equiv="refresh",
+// content="5; url=next.html"). Values are resolved with url_text::ResolveCurrent and sorted
+// as above; the navigation state follows the same rule, onChange in any case.
+//
 // The page text ends at its first zero byte. The lists are appended to, never emptied.
 void ScanPageReferences(const CString& pageText, const CString& baseUrl, CStringList& pageRefs,
-                        CStringList& fileRefs);
+                        CStringList& fileRefs, WebRules rules = WebRules::kClassic);

@@ -22,10 +22,11 @@ struct Found {
     Strings files;
 };
 
-Found Scan(const CString& text, const char* base = "http://host/dir/") {
+Found Scan(const CString& text, const char* base = "http://host/dir/",
+           WebRules rules = WebRules::kClassic) {
     CStringList pages;
     CStringList files;
-    ScanPageReferences(text, base, pages, files);
+    ScanPageReferences(text, base, pages, files, rules);
     return {ToVector(pages), ToVector(files)};
 }
 
@@ -187,6 +188,138 @@ TEST(ScanPageReferences, HugeTagsYieldWhatTheyHold) {
         empty += "<>";
     }
     EXPECT_TRUE(Scan((empty + "<a href=\"z.mp3\">").c_str()).files.size() == 1);
+}
+
+TEST(ScanPageReferences, CurrentRulesReadMarkupAsBrowsersDo) {
+    const std::string d = "http://host/dir/";
+    const std::vector<ScanCase> cases = {
+        {"kept tags",
+         "<a href=\"1.html\"><AREA HREF=2.mp3><body background='b.gif'><table background=t.jpg>"
+         "<td background=\"c.png\"><img src=\"p.jpg\"><frame src=\"f.htm\">",
+         {d + "1.html", d + "f.htm"},
+         {d + "2.mp3", d + "b.gif", d + "t.jpg", d + "c.png", d + "p.jpg"}},
+        {"media tags",
+         "<audio src=\"a.mp3\"><source src=\"s.wma\" type=\"audio/x-ms-wma\"><embed src=e.wav>"
+         "<iframe src=\"i.html\">",
+         {d + "i.html"},
+         {d + "a.mp3", d + "s.wma", d + "e.wav"}},
+        {"attribute name in any case, first one wins",
+         "<a HrEf=\"x.mp3\" href=\"y.mp3\">",
+         {},
+         {d + "x.mp3"}},
+        {"white space and slashes around names and =",
+         "<a\n\thref = \"x.mp3\"/><img/src=y.mp3>",
+         {},
+         {d + "x.mp3", d + "y.mp3"}},
+        {"> inside quotes", "<a title=\"a>b\" href='c>d.mp3'>", {}, {d + "c%3Ed.mp3"}},
+        {"unquoted value ends at >", "<a href=x.mp3>text", {}, {d + "x.mp3"}},
+        {"valueless attributes", "<a download href=\"x.mp3\" hidden>", {}, {d + "x.mp3"}},
+        {"href without value", "<a href>", {"http://host/dir/page.html"}, {}},
+        {"character references",
+         "<a href=\"a.php?x=1&amp;y=2&#38;z=&#x33;&quot;&#39;&lt;&gt;&unknown;&amp\">",
+         {d + "a.php?x=1&y=2&z=3%22%27%3C%3E&unknown;&amp"},
+         {}},
+        {"reference beyond ASCII", "<a href=\"caf&#233;.mp3\">", {}, {d + "caf%C3%A9.mp3"}},
+        {"fragment of the page", "<a href=\"#top\">", {"http://host/dir/page.html"}, {}},
+        {"other schemes", "<a href=\"mailto:a@b\"><a href=\"javascript:go()\">", {}, {}},
+        {"root and scheme-relative",
+         "<a href=\"/x.mp3\"><a href=\"//cdn.example/y.mp3\"><a href=\"https://h/z.mp3\">",
+         {},
+         {"http://host/x.mp3", "http://cdn.example/y.mp3", "https://h/z.mp3"}},
+        {"comments skipped whole",
+         "<!-- <a href=\"x.mp3\"> -- > --><a href=\"y.mp3\"><!--><a href=\"z.mp3\">",
+         {},
+         {d + "y.mp3", d + "z.mp3"}},
+        {"unclosed comment", "<!-- <a href=\"x.mp3\">", {}, {}},
+        {"script and style skipped",
+         "<script>document.write('<a href=\"x.mp3\">')</script><a href=\"y.mp3\">"
+         "<STYLE type=\"text/css\">a{}<a href=\"z.mp3\"></style ><a href=\"w.mp3\">",
+         {},
+         {d + "y.mp3", d + "w.mp3"}},
+        {"script end needs its whole name",
+         "<script>'</scripts><a href=\"x.mp3\">'</script><a href=\"y.mp3\">",
+         {},
+         {d + "y.mp3"}},
+        {"unclosed script", "<script><a href=\"x.mp3\">", {}, {}},
+        {"end tags, declarations and text",
+         "<!DOCTYPE html><?xml x?></a href=\"x.mp3\">a < b <1 <a href=\"y.mp3\">",
+         {},
+         {d + "y.mp3"}},
+        {"unterminated tag", "<a href=\"x.mp3\"", {}, {}},
+        {"unterminated quote", "<a title=\"x><a href=\"y.mp3\">", {}, {}},
+        {"base for what follows",
+         "<a href=\"a.mp3\"><base href=\"/other/\"><a href=\"b.mp3\"><base href=\"/no/\">"
+         "<a href=\"c.mp3\">",
+         {},
+         {d + "a.mp3", "http://host/other/b.mp3", "http://host/other/c.mp3"}},
+        {"absolute base", "<base href=\"https://cdn.example/m/\"><img src=\"x.mp3\">", {},
+         {"https://cdn.example/m/x.mp3"}},
+        {"failing first base keeps the page's",
+         "<base href=\"mailto:x\"><base href=\"/other/\"><a href=\"b.mp3\">",
+         {},
+         {d + "b.mp3"}},
+        {"refresh",
+         "<meta http-equiv=\"Refresh\" content=\"5; url=next.html\">"
+         "<META HTTP-EQUIV=refresh CONTENT=\"0;URL='q.html'\">"
+         "<meta http-equiv=\"refresh\" content='1, URL = \"r.html\" '>"
+         "<meta http-equiv=\"refresh\" content=\"2; s.html\">",
+         {d + "next.html", d + "q.html", d + "r.html", d + "s.html"},
+         {}},
+        {"refresh to the page itself or nowhere",
+         "<meta http-equiv=\"refresh\" content=\"5\">"
+         "<meta http-equiv=\"refresh\" content=\"url=x.html\">"
+         "<meta name=\"x\" content=\"0; url=y.html\">"
+         "<meta property=\"og:url\" content=\"http://h/z.html\">",
+         {},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Found found = Scan(c.text, "http://host/dir/page.html", WebRules::kCurrent);
+        EXPECT_EQ(found.pages, c.pages) << "text: " << c.text;
+        EXPECT_EQ(found.files, c.files) << "text: " << c.text;
+    }
+}
+
+TEST(ScanPageReferences, CurrentRulesKeepTheNavigationMenuRule) {
+    const char* options = "<option value=\"a.html\"><option VALUE='b.mp3'>";
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"<select name=\"m\" onChange=\"go(this)\">", true},
+        {"<select ONCHANGE=go(this)>", true},
+        {"<select name=\"m\">", false},
+        {"", false},
+        {"<select onchange=\"go()\"><p>", false},
+        {"<select onchange=\"go()\"></select><!-- x --><a href=\"c.html\">", true},
+        {"<select onchange=\"go()\"><select>", false},
+        {"<select title=\"onChange\">", false},
+    };
+    for (const auto& [before, isMenu] : cases) {
+        SCOPED_TRACE(before);
+        const Found found =
+            Scan((before + options).c_str(), "http://host/dir/", WebRules::kCurrent);
+        Strings pages = found.pages;
+        std::erase(pages, "http://host/dir/c.html");
+        EXPECT_EQ(pages, isMenu ? Strings{"http://host/dir/a.html"} : Strings{});
+        EXPECT_EQ(found.files, isMenu ? Strings{"http://host/dir/b.mp3"} : Strings{});
+    }
+}
+
+TEST(ScanPageReferences, CurrentRulesStayLinearOnHugeMarkup) {
+    const auto current = [](const std::string& text) {
+        return Scan(text.c_str(), "http://host/dir/", WebRules::kCurrent);
+    };
+    std::string many;
+    for (int i = 0; i < 20000; ++i) {
+        many += "<a x <b </c <!- <script";
+    }
+    EXPECT_TRUE(current(many).files.empty());
+    std::string comments;
+    for (int i = 0; i < 20000; ++i) {
+        comments += "<!-- -- <a href=\"x.mp3\"> --><style></styl></s>";
+    }
+    EXPECT_TRUE(current(comments).files.empty());
+    EXPECT_EQ(current(std::string(128 * 1024, '<') + "<a href=\"z.mp3\">").files,
+              Strings({"http://host/dir/z.mp3"}));
 }
 
 }  // namespace

@@ -163,6 +163,312 @@ int Classify(std::string& url) {
     return 0;
 }
 
+
+// The current web's resolution. An address is held as its parts, each already in the form it
+// is written out in: "scheme://authority" + path + ("?" query).
+namespace {
+
+struct Address {
+    std::string scheme;
+    std::string authority;
+    std::string path;
+    std::string query;
+    bool hasQuery = false;
+};
+
+constexpr bool IsTrimmed(char c) noexcept {
+    return c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ';
+}
+
+// Trimmed, tabs and line breaks taken out, the fragment cut: what a browser parses.
+std::string CleanReference(std::string_view raw) {
+    size_t first = 0;
+    size_t last = raw.size();
+    while (first < last && IsTrimmed(raw[first])) {
+        ++first;
+    }
+    while (last > first && IsTrimmed(raw[last - 1])) {
+        --last;
+    }
+    std::string clean;
+    clean.reserve(last - first);
+    for (char c : raw.substr(first, last - first)) {
+        if (c == '#') {
+            break;
+        }
+        if (c != '\t' && c != '\n' && c != '\r') {
+            clean.push_back(c);
+        }
+    }
+    return clean;
+}
+
+// The scheme in lower case when text starts with one ("letter *(letter / digit / + - .) :");
+// empty otherwise.
+std::string SchemeOf(std::string_view text) {
+    if (text.empty() || !afx::IsAsciiLetter(text[0])) {
+        return {};
+    }
+    for (size_t i = 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ':') {
+            std::string scheme(text.substr(0, i));
+            std::transform(scheme.begin(), scheme.end(), scheme.begin(), afx::AsciiLower);
+            return scheme;
+        }
+        if (!afx::IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' &&
+            c != '.') {
+            return {};
+        }
+    }
+    return {};
+}
+
+bool IsWebScheme(std::string_view scheme) noexcept {
+    return scheme == "http" || scheme == "https" || scheme == "ftp";
+}
+
+// What a browser escapes: controls, blank, DEL and above, and the set's own characters.
+void AppendEncoded(std::string_view text, std::string_view escaped, std::string& out) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u >= 0x7f || escaped.find(c) != npos) {
+            out.push_back('%');
+            out.push_back(kHex[u >> 4]);
+            out.push_back(kHex[u & 15]);
+        } else {
+            out.push_back(c);
+        }
+    }
+}
+
+constexpr std::string_view kPathEscaped = "\"<>`{}";
+constexpr std::string_view kQueryEscaped = "\"<>'";
+constexpr std::string_view kUserEscaped = "\"<>`{}@^|";
+
+bool IsDotSegment(std::string_view s) noexcept {
+    return s == "." || afx::EqualsNoCase(s, "%2e");
+}
+
+bool IsDoubleDotSegment(std::string_view s) noexcept {
+    if (s.size() < 2 || s.size() > 6) {
+        return false;
+    }
+    const size_t split = s[0] == '.' ? 1 : 3;
+    return split < s.size() && IsDotSegment(s.substr(0, split)) && IsDotSegment(s.substr(split));
+}
+
+// path starts with "/"; "." and ".." segments go, a last one leaves a closing "/".
+std::string RemoveDotSegments(std::string_view path) {
+    std::string out;
+    out.reserve(path.size());
+    size_t at = 1;
+    for (;;) {
+        const size_t slash = path.find('/', at);
+        const bool last = slash == npos;
+        const std::string_view segment = path.substr(at, last ? npos : slash - at);
+        if (IsDoubleDotSegment(segment)) {
+            const size_t cut = out.rfind('/');
+            out.erase(cut == npos ? 0 : cut);
+            if (last) {
+                out.push_back('/');
+            }
+        } else if (IsDotSegment(segment)) {
+            if (last) {
+                out.push_back('/');
+            }
+        } else {
+            out.push_back('/');
+            out.append(segment);
+        }
+        if (last) {
+            return out;
+        }
+        at = slash + 1;
+    }
+}
+
+// raw: the path as written, "/" first, backslashes already turned into "/".
+void SetPath(std::string_view raw, Address& address) {
+    std::string encoded;
+    encoded.reserve(raw.size());
+    AppendEncoded(raw, kPathEscaped, encoded);
+    address.path = RemoveDotSegments(encoded);
+}
+
+bool IsHostCharacter(char c) noexcept {
+    const unsigned char u = static_cast<unsigned char>(c);
+    return u > 0x20 && u < 0x7f && std::string_view("\"#%/:<>?@[\\]^`{|}").find(c) == npos;
+}
+
+// raw: from after the "//" to the path's "/" or the end. Fails on an empty or invalid host or
+// a port that is no number up to 65535.
+bool SetAuthority(std::string_view raw, Address& address) {
+    std::string& out = address.authority;
+    out.clear();
+    const size_t at = raw.rfind('@');
+    if (at != npos) {
+        if (at > 0) {
+            AppendEncoded(raw.substr(0, at), kUserEscaped, out);
+            out.push_back('@');
+        }
+        raw.remove_prefix(at + 1);
+    }
+    size_t hostEnd = 0;
+    if (!raw.empty() && raw[0] == '[') {
+        hostEnd = raw.find(']');
+        if (hostEnd == npos || hostEnd == 1) {
+            return false;
+        }
+        for (size_t i = 1; i < hostEnd; ++i) {
+            const char c = afx::AsciiLower(raw[i]);
+            if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || c == ':' || c == '.')) {
+                return false;
+            }
+        }
+        ++hostEnd;
+    } else {
+        hostEnd = raw.find(':');
+        hostEnd = hostEnd == npos ? raw.size() : hostEnd;
+        if (hostEnd == 0) {
+            return false;
+        }
+        for (size_t i = 0; i < hostEnd; ++i) {
+            if (!IsHostCharacter(raw[i])) {
+                return false;
+            }
+        }
+    }
+    for (size_t i = 0; i < hostEnd; ++i) {
+        out.push_back(afx::AsciiLower(raw[i]));
+    }
+    std::string_view port = raw.substr(hostEnd);
+    if (port.empty()) {
+        return true;
+    }
+    if (port[0] != ':') {
+        return false;
+    }
+    port.remove_prefix(1);
+    if (port.empty()) {
+        return true;
+    }
+    long value = 0;
+    for (char c : port) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        value = value * 10 + (c - '0');
+        if (value > 65535) {
+            return false;
+        }
+    }
+    out.push_back(':');
+    out.append(port);
+    return true;
+}
+
+// rest: what follows "scheme:" of an absolute address, path already in "/"; any number of
+// slashes may come first.
+bool SetFromAuthority(std::string_view rest, Address& address) {
+    while (!rest.empty() && rest[0] == '/') {
+        rest.remove_prefix(1);
+    }
+    const size_t slash = rest.find('/');
+    if (!SetAuthority(rest.substr(0, slash), address)) {
+        return false;
+    }
+    SetPath(slash == npos ? std::string_view("/") : rest.substr(slash), address);
+    return true;
+}
+
+// A reference as browsers read it: before its "?" (backslashes as "/") and its query.
+struct Reference {
+    std::string head;
+    std::string query;
+    bool hasQuery = false;
+};
+
+Reference Split(std::string_view raw) {
+    const std::string clean = CleanReference(raw);
+    const size_t mark = clean.find('?');
+    Reference reference;
+    reference.head = clean.substr(0, mark);
+    std::replace(reference.head.begin(), reference.head.end(), '\\', '/');
+    reference.hasQuery = mark != npos;
+    if (reference.hasQuery) {
+        reference.query = clean.substr(mark + 1);
+    }
+    return reference;
+}
+
+void SetQuery(const Reference& reference, Address& address) {
+    address.hasQuery = reference.hasQuery;
+    address.query.clear();
+    AppendEncoded(reference.query, kQueryEscaped, address.query);
+}
+
+bool ParseAbsolute(std::string_view text, Address& address) {
+    const Reference reference = Split(text);
+    address.scheme = SchemeOf(reference.head);
+    if (!IsWebScheme(address.scheme) ||
+        !SetFromAuthority(std::string_view(reference.head).substr(address.scheme.size() + 1),
+                          address)) {
+        return false;
+    }
+    SetQuery(reference, address);
+    return true;
+}
+
+void Write(const Address& address, std::string& out) {
+    out.clear();
+    out.append(address.scheme).append("://").append(address.authority).append(address.path);
+    if (address.hasQuery) {
+        out.push_back('?');
+        out.append(address.query);
+    }
+}
+
+}  // namespace
+
+bool ResolveCurrent(std::string_view base, std::string_view reference, std::string& out) {
+    const Reference ref = Split(reference);
+    std::string_view head = ref.head;
+    const std::string scheme = SchemeOf(head);
+    if (!scheme.empty() && !IsWebScheme(scheme)) {
+        return false;
+    }
+    Address address;
+    const bool haveBase = ParseAbsolute(base, address);
+    bool ownAuthority = head.substr(0, 2) == "//";
+    if (!scheme.empty()) {
+        head.remove_prefix(scheme.size() + 1);
+        // Within base's scheme "http:x" is relative, as in browsers; "http:/x" is not.
+        ownAuthority = !haveBase || address.scheme != scheme || head.substr(0, 2) == "//";
+        address.scheme = scheme;
+    } else if (!haveBase) {
+        return false;
+    }
+
+    if (ownAuthority) {
+        if (!SetFromAuthority(head, address)) {
+            return false;
+        }
+    } else if (!head.empty() && head[0] == '/') {
+        SetPath(head, address);
+    } else if (!head.empty()) {
+        std::string merged = address.path.substr(0, address.path.rfind('/') + 1);
+        AppendEncoded(head, kPathEscaped, merged);
+        address.path = RemoveDotSegments(merged);
+    }
+    if (!head.empty() || ownAuthority || ref.hasQuery) {
+        SetQuery(ref, address);
+    }
+    Write(address, out);
+    return true;
+}
+
 }  // namespace url_text
 
 namespace {
@@ -173,8 +479,12 @@ CString ToCString(std::string_view text) {
 
 }  // namespace
 
-CString PageBaseAddress(const CString& pageUrl) {
-    return ToCString(url_text::PageBase(url_text::View(pageUrl)));
+CString PageBaseAddress(const CString& pageUrl, WebRules rules) {
+    const std::string_view url = url_text::View(pageUrl);
+    if (rules == WebRules::kCurrent) {
+        return ToCString(url.substr(0, url.find('#')));
+    }
+    return ToCString(url_text::PageBase(url));
 }
 
 void ResolveReference(const CString& baseUrl, const CString& tagText, const CString& keyword,
@@ -196,4 +506,13 @@ int ClassifyReference(CString& url) {
         url = ToCString(text);
     }
     return result;
+}
+
+bool ResolveCurrentAddress(const CString& base, const CString& reference, CString& out) {
+    std::string text;
+    if (!url_text::ResolveCurrent(url_text::View(base), url_text::View(reference), text)) {
+        return false;
+    }
+    out = ToCString(text);
+    return true;
 }

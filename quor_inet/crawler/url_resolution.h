@@ -4,15 +4,18 @@
 #include <string_view>
 
 #include "afx/cstring.h"
+#include "quor_inet/state/web_rules.h"
 
-// Three string operations that turn what a page says into addresses the crawl can use. None
+// String operations that turn what a page says into addresses the crawl can use. None
 // touches the network or shared state; all are safe on any thread. Text ends at its first zero
 // byte (pages arrive as zero-terminated text); nothing past it is read.
 
 // The base against which a page's relative references are resolved: when the last segment of
 // pageUrl (after its last "/" or "\") holds a ".", the address up to and including that
 // separator ("http://host/a/page.html" gives "http://host/a/"); otherwise pageUrl itself.
-CString PageBaseAddress(const CString& pageUrl);
+// kCurrent: pageUrl without its fragment, as the current web's resolution takes the whole
+// address for base.
+CString PageBaseAddress(const CString& pageUrl, WebRules rules = WebRules::kClassic);
 
 // Pulls the value of the attribute named by keyword (e.g. "href=") out of tagText and makes it
 // absolute against baseUrl; the result goes to value.
@@ -36,6 +39,10 @@ void ResolveReference(const CString& baseUrl, const CString& tagText, const CStr
 // without "." get a closing "/" appended (the latter after trailing white space is trimmed).
 int ClassifyReference(CString& url);
 
+// The current web's resolution (url_text::ResolveCurrent) over CStrings; out is left unchanged
+// on failure.
+bool ResolveCurrentAddress(const CString& base, const CString& reference, CString& out);
+
 // The same operations over views and reusable buffers, for the page scanner's inner loop.
 namespace url_text {
 
@@ -51,5 +58,19 @@ bool Resolve(std::string_view base, std::string_view tag, std::string_view keywo
              std::string_view keywordUpper, std::string& out);
 
 int Classify(std::string& url);
+
+// Resolves reference (an attribute value as it stands, or a redirection's Location) against
+// the absolute address base as browsers do. White space around the reference is trimmed, tabs
+// and line breaks inside it removed, the fragment cut. http, https and ftp addresses stand on
+// their own; "//host/x" takes base's scheme, "/x" goes behind base's scheme and authority,
+// anything else is merged with base's directory; "?q" keeps base's path. Dot segments are
+// removed (never above the root), a backslash in the path reads as "/", scheme and host are
+// lower-cased, an empty port is dropped, and what a browser would escape (blanks, controls,
+// bytes above 127, quotes and angle brackets...) is percent-encoded byte by byte; existing
+// "%XX" stay.
+//
+// Returns false for other schemes (mailto:, javascript:, file: ...), an empty or invalid host
+// or port, and a relative reference when base is not an absolute http, https or ftp address.
+bool ResolveCurrent(std::string_view base, std::string_view reference, std::string& out);
 
 }  // namespace url_text

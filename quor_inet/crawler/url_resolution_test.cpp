@@ -1,6 +1,8 @@
 #include "quor_inet/crawler/url_resolution.h"
 
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +34,18 @@ TEST(PageBaseAddress, CutsALastSegmentWithADotOnly) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
         EXPECT_STREQ(PageBaseAddress(c.url), c.base);
+    }
+}
+
+TEST(PageBaseAddress, CurrentRulesKeepTheWholeAddressButItsFragment) {
+    for (const auto& [url, base] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"http://host/a/page.html", "http://host/a/page.html"},
+             {"http://host/a/page.html?q=1#part", "http://host/a/page.html?q=1"},
+             {"http://host#x#y", "http://host"},
+             {"", ""},
+         }) {
+        SCOPED_TRACE(url);
+        EXPECT_STREQ(PageBaseAddress(url, WebRules::kCurrent), base);
     }
 }
 
@@ -190,6 +204,97 @@ TEST(ResolveReference, ParentRuleMatchesTheStepByStepReading) {
         }
     }
     EXPECT_EQ(checked, 4 * (1 + 3 + 9 + 27 + 81 + 243));
+}
+
+constexpr const char* kFails = nullptr;
+
+TEST(ResolveCurrent, ResolvesAsBrowsersDo) {
+    const char* rfc = "http://a/b/c/d;p?q";
+    const char* b = "http://host/a/b.html";
+    const struct {
+        const char* base;
+        const char* reference;
+        const char* expected;  // kFails: false
+    } cases[] = {
+        // Resolution examples of the URI standard.
+        {rfc, "g", "http://a/b/c/g"},
+        {rfc, "./g", "http://a/b/c/g"},
+        {rfc, "g/", "http://a/b/c/g/"},
+        {rfc, "/g", "http://a/g"},
+        {rfc, "//g", "http://g/"},
+        {rfc, "?y", "http://a/b/c/d;p?y"},
+        {rfc, "g?y", "http://a/b/c/g?y"},
+        {rfc, "#s", "http://a/b/c/d;p?q"},
+        {rfc, "g#s", "http://a/b/c/g"},
+        {rfc, ";x", "http://a/b/c/;x"},
+        {rfc, "", "http://a/b/c/d;p?q"},
+        {rfc, ".", "http://a/b/c/"},
+        {rfc, "..", "http://a/b/"},
+        {rfc, "../g", "http://a/b/g"},
+        {rfc, "../..", "http://a/"},
+        {rfc, "../../../g", "http://a/g"},
+        {rfc, "/./g", "http://a/g"},
+        {rfc, "g.", "http://a/b/c/g."},
+        {rfc, "..g", "http://a/b/c/..g"},
+        {rfc, "./g/.", "http://a/b/c/g/"},
+        {rfc, "g;x=1/../y", "http://a/b/c/y"},
+        {rfc, "g?y/./x", "http://a/b/c/g?y/./x"},
+        {rfc, "http:g", "http://a/b/c/g"},
+        {rfc, "g:h", kFails},
+        // Absolute addresses: scheme and host lower-cased, the path as it stands.
+        {b, "HTTPS://Ex.COM:8443/A/./B.mp3", "https://ex.com:8443/A/B.mp3"},
+        {b, "ftp://h/x.mp3", "ftp://h/x.mp3"},
+        {b, "http://h:/x", "http://h/x"},
+        {b, "http://user:pw@H/x", "http://user:pw@h/x"},
+        {b, "http://[::1]:8080", "http://[::1]:8080/"},
+        {"ftp://h/d/", "//other/x", "ftp://other/x"},
+        {"http://localhost:8080/a/b", "/x", "http://localhost:8080/x"},
+        {"http://localhost:8080/a/b", "x", "http://localhost:8080/a/x"},
+        {"https://h", "x.mp3", "https://h/x.mp3"},
+        // What a browser does to the text first.
+        {b, " \t\r\n\f x.mp3 \n", "http://host/a/x.mp3"},
+        {b, "my\t so\r\nng.mp3", "http://host/a/my%20song.mp3"},
+        {b, "caf\xC3\xA9 \"<`{}>.mp3?q=a b'\"<>{}",
+         "http://host/a/caf%C3%A9%20%22%3C%60%7B%7D%3E.mp3?q=a%20b%27%22%3C%3E{}"},
+        {b, "a%20b%zz.mp3", "http://host/a/a%20b%zz.mp3"},
+        {b, "..\\c\\d.mp3?x\\y", "http://host/c/d.mp3?x\\y"},
+        {b, "%2e%2E/x/.%2e/y", "http://host/y"},
+        {b, "HTTP:/x", "http://host/x"},
+        {b, "https:h/x", "https://h/x"},
+        // Nothing a crawl can fetch.
+        {b, "mailto:a@b", kFails},
+        {b, "JavaScript:go()", kFails},
+        {b, "data:audio/mp3,x", kFails},
+        {b, "file:///C:/x.mp3", kFails},
+        {"", "x.mp3", kFails},
+        {"file:///C:/x/", "x.mp3", kFails},
+        {"page.html", "x.mp3", kFails},
+        {"page.html", "http://h/x.mp3", "http://h/x.mp3"},
+        {b, "http://", kFails},
+        {b, "http:///x", "http://x/"},
+        {b, "http://u@:80/x", kFails},
+        {b, "http://h:8x/", kFails},
+        {b, "http://h:65536/", kFails},
+        {b, "http://h e/", kFails},
+        {b, "http://[::1/", kFails},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.base) + " + " + c.reference);
+        std::string out;
+        const bool resolved = url_text::ResolveCurrent(c.base, c.reference, out);
+        EXPECT_EQ(resolved, c.expected != kFails);
+        if (resolved && c.expected != kFails) {
+            EXPECT_EQ(out, c.expected);
+        }
+    }
+}
+
+TEST(ResolveCurrent, CStringsKeepTheOutputOnFailure) {
+    CString out("kept");
+    EXPECT_FALSE(ResolveCurrentAddress("http://h/", "mailto:x", out));
+    EXPECT_STREQ(out, "kept");
+    EXPECT_TRUE(ResolveCurrentAddress("http://h/a/", "../b c", out));
+    EXPECT_STREQ(out, "http://h/b%20c");
 }
 
 TEST(ClassifyReference, SortsPagesAndFiles) {

@@ -160,7 +160,8 @@ void AddFoundFile(const char* url) {
     const uint32_t size =
         g_pAudioInfoSource != nullptr
             ? g_pAudioInfoSource->Read(text, title, artist, secondsOut)
-            : ReadAudioFileInfo(text, title, artist, secondsOut, &g_bStopSearch);
+            : ReadAudioFileInfo(text, title, artist, secondsOut, &g_bStopSearch,
+                                SearchWebRules());
 
     const CString line = FoundLine(number, size, seconds, FoundLineName(text, title, artist));
     if (SearchView* view = g_pSearchView.load(); view != nullptr) {

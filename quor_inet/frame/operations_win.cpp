@@ -4,6 +4,8 @@
 #include "quor_inet/frame/export_guard.h"
 #include "quor_inet/include/quor_inet.h"
 #include "quor_inet/transfer/download.h"
+#include "maker/quor_prof/quor_prof.h"
+#include "quor_inet/state/search_state.h"
 
 namespace {
 
@@ -31,15 +33,19 @@ int INet_DoInternetDlg(const char* url, uint32_t reserved, CString* result) {
 
 int INet_Download(const char* url, const char* path, DownloadProgressProc progress, int userValue) {
     return ExportGuard([&] {
+        // Read at every download: a host may change it between two, with or without a search.
+        DownloadControl control;
+        control.rules = WebRulesOf(static_cast<int32_t>(Quor_GetRegistryDWord(
+            kSettingsSection, kKeyCurrentWeb, kDefaultCurrentWeb, kQuorProfUser)));
         if (progress != nullptr) {
             NoProgressWindow none;
-            return RunDownload(url, path, progress, userValue, none);
+            return RunDownload(url, path, progress, userValue, none, nullptr, &control);
         }
         // There is one progress window: a second download that would show it while it is open
         // is refused before it sends anything.
         if (g_dlgDownloadProgress.InUse()) {
             return 0;
         }
-        return RunDownload(url, path, nullptr, userValue, g_dlgDownloadProgress);
+        return RunDownload(url, path, nullptr, userValue, g_dlgDownloadProgress, nullptr, &control);
     });
 }

@@ -16,10 +16,30 @@ uint32_t ReadBounded(AudioByteSource& source, uint32_t offset, uint8_t* buffer, 
     return std::min(source.ReadAt(offset, buffer, count), count);
 }
 
+// Fills what the version 2 tag left out from a version 1 tag at the file's end.
+void ReadVersion1Tag(AudioByteSource& source, uint32_t fileSize, uint32_t tagEnd, FoundTexts found,
+                     CString& title, CString& artist) {
+    if (found.title || !source.SeeksCheaply() || fileSize - kId3v1TagSize < tagEnd) {
+        return;
+    }
+    uint8_t trailer[kId3v1TagSize];
+    const uint32_t got = ReadBounded(source, fileSize - kId3v1TagSize, trailer, kId3v1TagSize);
+    CString v1Title, v1Artist;
+    if (!ParseId3v1Tag(trailer, got, v1Title, v1Artist)) {
+        return;
+    }
+    if (!v1Title.IsEmpty()) {
+        title = v1Title;
+    }
+    if (!v1Artist.IsEmpty() && !found.artist) {
+        artist = v1Artist;
+    }
+}
+
 }  // namespace
 
 uint32_t ReadAudioInfoFromSource(AudioByteSource& source, CString& title, CString& artist,
-                                 uint32_t* secondsOut) {
+                                 uint32_t* secondsOut, WebRules rules) {
     if (secondsOut != nullptr) {
         *secondsOut = 0;
     }
@@ -31,22 +51,25 @@ uint32_t ReadAudioInfoFromSource(AudioByteSource& source, CString& title, CStrin
         return fileSize;
     }
 
+    const bool classic = rules == WebRules::kClassic;
     uint8_t headerBytes[kTagHeaderSize];
     const TagHeader tag =
-        ParseTagHeader(headerBytes, ReadBounded(source, 0, headerBytes, kTagHeaderSize));
+        ParseTagHeader(headerBytes, ReadBounded(source, 0, headerBytes, kTagHeaderSize), rules);
     const uint32_t bodySize = tag.bodySize;
+    FoundTexts found;
     if (tag.kind == TagHeaderKind::kReadable) {
-        if (bodySize > kMaxTagBodySize) {
+        if (bodySize > kMaxTagBodySize && classic) {
             return fileSize;
         }
         // A body declared larger than the file leaves too little for frames; it is then not
         // read. A failed or short body read walks only the bytes that came.
         if (uint64_t{fileSize} >= uint64_t{bodySize} + 20) {
-            std::vector<uint8_t> body(bodySize);
-            const uint32_t got = ReadBounded(source, kTagHeaderSize, body.data(), bodySize);
-            WalkTagFrames(body.data(), got, tag.version, tag.flags, title, artist);
+            const uint32_t readSize = std::min(bodySize, kMaxTagBodySize);
+            std::vector<uint8_t> body(readSize);
+            const uint32_t got = ReadBounded(source, kTagHeaderSize, body.data(), readSize);
+            found = WalkTagFrames(body.data(), got, tag.version, tag.flags, title, artist, rules);
         }
-        if (bodySize >= kMaxTagBodySize) {
+        if (bodySize >= kMaxTagBodySize && classic) {
             return fileSize;
         }
     }
@@ -61,6 +84,9 @@ uint32_t ReadAudioInfoFromSource(AudioByteSource& source, CString& title, CStrin
     uint32_t seconds = 0;
     if (EstimatePlayingTime(window, windowCount, fileSize, bodySize, seconds)) {
         *secondsOut = seconds;
+    }
+    if (!classic) {
+        ReadVersion1Tag(source, fileSize, windowOffset, found, title, artist);
     }
     return fileSize;
 }

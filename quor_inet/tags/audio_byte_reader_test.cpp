@@ -36,6 +36,7 @@ struct InfoCase {
     const char* title;
     const char* artist;
     uint32_t seconds;
+    WebRules rules = WebRules::kClassic;
 };
 
 void PrintTo(const InfoCase& c, std::ostream* os) {
@@ -50,11 +51,11 @@ TEST_P(ReadAudioInfoTest, SizeTagAndTime) {
     CString title = kUnset;
     CString artist = kUnset;
     uint32_t seconds = 99999;
-    EXPECT_EQ(ReadAudioInfoFromSource(source, title, artist, &seconds), c.result);
+    EXPECT_EQ(ReadAudioInfoFromSource(source, title, artist, &seconds, c.rules), c.result);
     EXPECT_STREQ(title, c.title);
     EXPECT_STREQ(artist, c.artist);
     EXPECT_EQ(seconds, c.seconds);
-    EXPECT_LE(source.bytesRead, 10u + 32768u + 250u);
+    EXPECT_LE(source.bytesRead, 10u + 32768u + 250u + (c.rules == WebRules::kCurrent ? 128u : 0u));
 }
 
 // A version 4 frame of text, then picture bytes full of 0xFF.
@@ -98,6 +99,21 @@ uint32_t SecondsOfMillion(size_t bodySize, uint32_t kbps) {
     return static_cast<uint32_t>((1000000 - bodySize - 5) / (kbps * 128) + 1);
 }
 
+// Text frames, then a picture that takes the body past what is read of it.
+const Bytes kVersion4WithPicture =
+    Join({Frame4("TIT2", Latin1Text("Song")), Frame4("TPE1", Utf16Text("Lead")),
+          Frame4("APIC", Repeat(0x11, 40000))});
+// Audio of 128 kbit/s, then a version 1 tag: 428 bytes and 1 second without a version 2 tag.
+Bytes WithVersion1(const Bytes& start, const std::string& title, const std::string& artist) {
+    return Join({start, Audio(kMpeg1Layer3At128), Id3v1(title, artist)});
+}
+const Bytes kEmptyTitleAndArtist =
+    Tag(3, 0, Join({Frame3("TIT2", Latin1Text("")), Frame3("TPE1", Latin1Text(" "))}));
+// A version 1 tag inside the version 2 tag's body, which ends 10 bytes before the file does.
+const Bytes kVersion1InsideTag =
+    Join({Tag(3, 0, Join({Frame3("TPE1", Latin1Text("Lead")), Repeat(0, 20), Id3v1("In", "")})),
+          Header(kMpeg1Layer3At128), Repeat(0, 6)});
+
 const InfoCase kInfoCases[] = {
     {"no_tag_62_seconds", Audio(kMpeg1Layer3At128), 1000000, 1000000, kUnset, kUnset, 62},
     {"file_of_127_bytes", Audio(kMpeg1Layer3At128, 127), -1, 0, kUnset, kUnset, 0},
@@ -140,6 +156,25 @@ const InfoCase kInfoCases[] = {
      1000000, 1000000, "A", "Lead", SecondsOfMillion(kUtf16LastBody.size(), 320)},
     {"no_padding_xing_found", Join({Tag(3, 0, kPictureLastBody), kXingFrame}), 1000000, 1000000,
      "Song", "Lead", 262},
+    {"version_1_not_classic", WithVersion1({}, "V1 Song", "V1 Lead"), -1, 428, kUnset, kUnset, 1},
+    // The current rules.
+    {"version_4_body_past_limit_has_text_and_time",
+     Join({Tag(4, 0x10, kVersion4WithPicture), Repeat(0, 10), Audio(kMpeg1Layer3At128)}), 1000000,
+     1000000, "Song", "Lead", SecondsOfMillion(kVersion4WithPicture.size(), 128),
+     WebRules::kCurrent},
+    {"body_of_32768_has_time", Join({Tag(3, 0, BodyOfSize(32768)), Audio(kMpeg1Layer3At128)}),
+     1000000, 1000000, "Song", "Lead", SecondsOfMillion(32768, 128), WebRules::kCurrent},
+    {"version_1_alone", WithVersion1({}, "V1 Song  ", "V1 Lead"), -1, 428, "V1 Song", "V1 Lead", 1,
+     WebRules::kCurrent},
+    {"version_1_in_a_128_byte_file", Id3v1("Only", "Tag"), -1, 128, "Only", "Tag", 0,
+     WebRules::kCurrent},
+    {"version_1_title_keeps_version_2_artist",
+     WithVersion1(Tag(3, 0, Frame3("TPE1", Latin1Text("Lead"))), "V1 Song", "V1 Lead"), -1, 454,
+     "V1 Song", "Lead", 1, WebRules::kCurrent},
+    {"version_1_fills_only_empty_texts", WithVersion1(kEmptyTitleAndArtist, "", "V1 Lead"), -1, 463,
+     "", "V1 Lead", 1, WebRules::kCurrent},
+    {"version_1_inside_version_2_tag_unread", kVersion1InsideTag, -1, 184, kUnset, "Lead", 1,
+     WebRules::kCurrent},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReadAudioInfoTest, testing::ValuesIn(kInfoCases),
@@ -170,6 +205,8 @@ TEST(ReadAudioInfo, ReadsOnlyTheHeaderBodyAndWindow) {
         const char* name;
         Bytes data;
         uint64_t maxBytes;
+        WebRules rules = WebRules::kClassic;
+        bool seeksCheaply = true;
     } cases[] = {
         {"largest body", Join({Tag(3, 0, BodyOfSize(32767)), Audio(kMpeg1Layer3At128, 1000)}),
          10 + 32767 + 250},
@@ -179,13 +216,21 @@ TEST(ReadAudioInfo, ReadsOnlyTheHeaderBodyAndWindow) {
          10 + 250},
         {"version 4 past the body limit", Join({Version4Tag(200000), Audio(kMpeg1Layer3At128)}),
          10 + 250},
+        {"current: version 4 past the body limit and version 1",
+         Join({Version4Tag(200000), Audio(kMpeg1Layer3At128)}), 10 + 32768 + 250 + 128,
+         WebRules::kCurrent},
+        {"current: version 2 title", WithVersion1(Tag(3, 0, TitleArtistBody(0)), "V1", ""),
+         10 + 32 + 250, WebRules::kCurrent},
+        {"current: streamed from its start", WithVersion1({}, "V1", ""), 10 + 250,
+         WebRules::kCurrent, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MemorySource source(c.data);
+        source.seeksCheaply = c.seeksCheaply;
         CString title, artist;
         uint32_t seconds = 0;
-        ReadAudioInfoFromSource(source, title, artist, &seconds);
+        ReadAudioInfoFromSource(source, title, artist, &seconds, c.rules);
         EXPECT_EQ(source.bytesRead, c.maxBytes);
     }
 }

@@ -61,6 +61,11 @@ class RemoteAudioSource : public AudioByteSource {
         return got;
     }
 
+    bool SeeksCheaply() override {
+        const auto* internet = dynamic_cast<const CInternetFile*>(&m_file);
+        return internet == nullptr || !internet->SeeksByReading();
+    }
+
   private:
     CStdioFile& m_file;
 };
@@ -68,7 +73,7 @@ class RemoteAudioSource : public AudioByteSource {
 }  // namespace
 
 uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_t* secondsOut,
-                           const std::atomic<int32_t>* stopFlag) {
+                           const std::atomic<int32_t>* stopFlag, WebRules rules) {
     InternetCall call({.stopFlag = stopFlag, .totalMs = kTagReadLimitMs});
     if (call.Session() == nullptr) {
         return 0;
@@ -84,5 +89,5 @@ uint32_t ReadAudioFileInfo(CString url, CString& title, CString& artist, uint32_
     }
     call.Adopt(nullptr, file);
     RemoteAudioSource source(*file);
-    return ReadAudioInfoFromSource(source, title, artist, secondsOut);
+    return ReadAudioInfoFromSource(source, title, artist, secondsOut, rules);
 }

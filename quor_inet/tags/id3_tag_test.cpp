@@ -128,6 +128,7 @@ struct WalkCase {
     Bytes body;
     const char* title;
     const char* artist;
+    WebRules rules = WebRules::kClassic;
 };
 
 void PrintTo(const WalkCase& c, std::ostream* os) {
@@ -141,7 +142,7 @@ TEST_P(WalkTagFramesTest, PicksTitleAndArtist) {
     CString title = kUnset;
     CString artist = kUnset;
     WalkTagFrames(c.body.data(), static_cast<uint32_t>(c.body.size()), c.version, c.flags, title,
-                  artist);
+                  artist, c.rules);
     EXPECT_STREQ(title, c.title);
     EXPECT_STREQ(artist, c.artist);
 }
@@ -197,6 +198,33 @@ const WalkCase kWalkCases[] = {
     {"huge_size_cut_by_body_end", 3, 0,
      Join({Frame3("TPE1", Latin1Text("Lead"), 0, 0xFFFFFFFF), Frame3("TIT2", Latin1Text("X"))}),
      kUnset, "Lead"},
+    // The current rules.
+    {"v4_synchsafe_sizes_v3_ids_utf8", 4, 0,
+     Join({Frame4("TXXX", Repeat(0x11, 200)), Frame4("TPE2", Latin1Text("Band")),
+           Frame4("TIT2", {3, 'Z', 'o', 0xC3, 0xAB, 0}), Frame4("TPE1", Latin1Text("Lead"))}),
+     "Zo\xEB", "Lead", WebRules::kCurrent},
+    {"v4_group_and_length_restored_with_text", 4, 0,
+     Frame4("TIT2", Unsynchronise(Join({{0xFF, 0, 0, 0, 11}, Utf16Text("Ab")})), 0x43), "Ab",
+     kUnset, WebRules::kCurrent},
+    {"v4_header_unsynchronises_every_frame", 4, 0x80,
+     Frame4("TPE1", Unsynchronise(Utf16Text("Lead", false))), kUnset, "Lead", WebRules::kCurrent},
+    {"v4_compressed_and_encrypted_are_empty", 4, 0,
+     Join({Frame4("TPE1", Join({{0, 0, 0, 6}, Latin1Text("Lead")}), 0x09),
+           Frame4("TPE2", Latin1Text("Band")), Frame4("TIT2", Latin1Text("Song"), 0x04)}),
+     "", "", WebRules::kCurrent},
+    {"v4_extended_header_counts_itself", 4, 0x40,
+     Join({{0, 0, 0, 10}, Repeat(0xAA, 6), Frame4("TIT2", Latin1Text("Song"))}), "Song", kUnset,
+     WebRules::kCurrent},
+    {"v3_extended_header_whole_size", 3, 0x40,
+     Join({{0, 0, 1, 2}, Repeat(0, 258), Frame3("TIT2", Latin1Text("Song"))}), "Song", kUnset,
+     WebRules::kCurrent},
+    {"v3_tag_unsynchronised", 3, 0x80,
+     Unsynchronise(Join({Frame3("TIT2", Utf16Text("Song")), Frame3("TPE1", Latin1Text("\xFF"))})),
+     "Song", "\xFF", WebRules::kCurrent},
+    {"v3_grouped_big_endian_and_encrypted", 3, 0,
+     Join({Frame3("TIT2", Join({{7}, Utf16Text("Song", false)}), 0x20),
+           Frame3("TPE1", Latin1Text("Lead"), 0x40)}),
+     "Song", "", WebRules::kCurrent},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, WalkTagFramesTest, testing::ValuesIn(kWalkCases),
@@ -231,6 +259,17 @@ TEST(WalkTagFrames, WorkBufferBoundary) {
         WalkTagFrames(body.data(), static_cast<uint32_t>(body.size()), 3, 0, title, artist);
         EXPECT_EQ(std::string(artist), std::string(c.textLength, 'B'));
     }
+}
+
+TEST(WalkTagFrames, CurrentRulesCutTheRestoredTextTo511Bytes) {
+    // A data length indicator, then a text of 0xFF bytes stored at twice their number.
+    const Bytes body =
+        Frame4("TPE1", Unsynchronise(Join({{0, 0, 0, 0}, {0}, Repeat(0xFF, 2000)})), 0x03);
+    CString title, artist;
+    const FoundTexts found = WalkTagFrames(body.data(), static_cast<uint32_t>(body.size()), 4, 0,
+                                           title, artist, WebRules::kCurrent);
+    EXPECT_EQ(std::string(artist), std::string(510, '\xFF'));
+    EXPECT_TRUE(found.artist);
 }
 
 TEST(WalkTagFrames, OtherVersionsAreNotWalked) {

@@ -74,6 +74,30 @@ Bytes Frame2(const char* id, const Bytes& content, int64_t declaredSize) {
     return out;
 }
 
+Bytes Frame4(const char* id, const Bytes& content, uint8_t flags2) {
+    const Bytes header = TagHeaderBytes(4, 0, static_cast<uint32_t>(content.size()));
+    return Join({Bytes(id, id + 4), Bytes(header.begin() + 6, header.end()), {0, flags2}, content});
+}
+
+Bytes Unsynchronise(const Bytes& bytes) {
+    Bytes out;
+    for (uint8_t b : bytes) {
+        out.push_back(b);
+        if (b == 0xFF) {
+            out.push_back(0);
+        }
+    }
+    return out;
+}
+
+Bytes Id3v1(const std::string& title, const std::string& artist) {
+    Bytes out{'T', 'A', 'G'};
+    out.resize(128, 0);
+    std::memcpy(out.data() + 3, title.data(), std::min<size_t>(title.size(), 30));
+    std::memcpy(out.data() + 33, artist.data(), std::min<size_t>(artist.size(), 30));
+    return out;
+}
+
 Bytes Header(uint32_t header) {
     return {static_cast<uint8_t>(header >> 24), static_cast<uint8_t>(header >> 16),
             static_cast<uint8_t>(header >> 8), static_cast<uint8_t>(header)};

@@ -27,6 +27,12 @@ Bytes Utf16Text(const std::string& text, bool littleEndian = true);
 // `declaredSize` overrides the size field when given.
 Bytes Frame3(const char* id, const Bytes& content, uint8_t flags2 = 0, int64_t declaredSize = -1);
 Bytes Frame2(const char* id, const Bytes& content, int64_t declaredSize = -1);
+// A version 4 frame: the size in four 7-bit groups, `flags2` the format flags.
+Bytes Frame4(const char* id, const Bytes& content, uint8_t flags2 = 0);
+// `bytes` with a zero after each 0xFF.
+Bytes Unsynchronise(const Bytes& bytes);
+// A version 1 tag of 128 bytes: "TAG", then each field zero-padded.
+Bytes Id3v1(const std::string& title, const std::string& artist);
 
 // A 4-byte MPEG audio frame header.
 Bytes Header(uint32_t header);
@@ -42,7 +48,10 @@ class MemorySource : public AudioByteSource {
     bool GetSize(uint32_t& sizeOut) override;
     uint32_t ReadAt(uint32_t offset, uint8_t* buffer, uint32_t count) override;
 
+    bool SeeksCheaply() override { return seeksCheaply; }
+
     bool sizeKnown = true;
+    bool seeksCheaply = true;
     // Reads at or past this offset fail (return 0).
     uint64_t failReadsFrom = UINT64_MAX;
     uint64_t bytesRead = 0;

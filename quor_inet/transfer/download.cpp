@@ -110,7 +110,9 @@ int RunDownload(const char* url, const char* path, DownloadProgressProc callback
     }
     CHttpConnection* connection = nullptr;
     CHttpFile* request = nullptr;
-    if (!OpenHttpRequest(url, *call.Session(), connection, request, 0)) {
+    CString answered;
+    if (!OpenFollowingRedirects(url, *call.Session(), connection, request, 0, how.rules,
+                                answered)) {
         return 0;
     }
     call.Adopt(connection, request, [&window] { window.CloseProgressWindow(); });

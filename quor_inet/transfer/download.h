@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "quor_inet/include/quor_inet.h"
+#include "quor_inet/state/web_rules.h"
 
 inline constexpr uint32_t kDownloadChunkSize = 16384;
 // Room asked for on the destination drive on top of the total size.
@@ -65,6 +66,9 @@ struct DownloadOutcome {
 struct DownloadControl {
     const std::atomic<int32_t>* stopFlag = nullptr;  // raised: cancel, also while a read waits
     bool keepPartOnCancel = true;                    // false: a cancel leaves path as it was
+    // kCurrent: https, and redirections followed as OpenFollowingRedirects follows them (a
+    // chain that cannot be followed is a request that cannot be sent).
+    WebRules rules = WebRules::kClassic;
 };
 
 // Copies url into path. Without a callback the progress goes to window; with one, callback
@@ -76,8 +80,8 @@ struct DownloadControl {
 // response was written and nobody cancelled, else 0:
 // - path is a folder or a device: at once, nothing fetched;
 // - the request cannot be sent (as OpenHttpRequest reports it, not quiet): no window, no file;
-// - the response's status is outside 200-299 (an error page, a redirection): no file; the
-//   window, if one was asked for, opens and closes again;
+// - the response's status is outside 200-299 (an error page, a redirection under kClassic):
+//   no file; the window, if one was asked for, opens and closes again;
 // - too little free space (total + kFreeSpaceMargin, in 64 bits, on the file system that
 //   holds path) or the copy cannot be made: no file;
 // - a write fails, or the response breaks off before its end (a read fails, or less than a

@@ -1,10 +1,13 @@
 #include "quor_inet/transfer/http_request.h"
 
+#include <string>
+
 #include "afx/cstring.h"
 #include "afx/exceptions.h"
 #include "afx/inet/internet_session.h"
 #include "afx/message_box.h"
 #include "afx/parse_url.h"
+#include "quor_inet/crawler/url_resolution.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/resources/string_lookup.h"
 #include "quor_inet/resources/resource.h"
@@ -15,6 +18,7 @@ struct Target {
     CString server;
     CString object;
     uint16_t port = 0;
+    bool secure = false;
 };
 
 // kUntold: failed with a file error that the caller asked not to be shown.
@@ -52,8 +56,9 @@ AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnect
     if (connectionOut == nullptr) {
         return AttemptEnd::kFailed;
     }
-    requestOut = connectionOut->OpenRequest(CHttpConnection::HTTP_VERB_GET, target.object, nullptr,
-                                            1, nullptr, nullptr, kHttpRequestFlags);
+    requestOut = connectionOut->OpenRequest(
+        CHttpConnection::HTTP_VERB_GET, target.object, nullptr, 1, nullptr, nullptr,
+        target.secure ? kHttpRequestFlags | INTERNET_FLAG_SECURE : kHttpRequestFlags);
     if (requestOut == nullptr) {
         return AttemptEnd::kFailed;
     }
@@ -88,21 +93,87 @@ AttemptEnd Attempt(const Target& target, CInternetSession& session, CHttpConnect
 
 namespace {
 
-bool SplitHttpUrl(const char* url, Target& target) {
+bool SplitHttpUrl(const char* url, WebRules rules, Target& target) {
     uint32_t service = 0;
-    return url != nullptr && AfxParseURL(url, service, target.server, target.object, target.port) &&
-           service == AFX_INET_SERVICE_HTTP;
+    if (url == nullptr || !AfxParseURL(url, service, target.server, target.object, target.port)) {
+        return false;
+    }
+    target.secure = service == AFX_INET_SERVICE_HTTPS;
+    return service == AFX_INET_SERVICE_HTTP || (target.secure && rules == WebRules::kCurrent);
+}
+
+bool IsRedirect(uint32_t status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+void CloseBoth(CHttpConnection*& connection, CHttpFile*& request) {
+    request->Close();
+    delete request;
+    request = nullptr;
+    connection->Close();
+    delete connection;
+    connection = nullptr;
+}
+
+// Where the redirection of a sent request leads; false when the response is the answer.
+bool RedirectionOf(CHttpFile& request, CString& locationOut) {
+    uint32_t status = 0;
+    return request.QueryInfoStatusCode(status) && IsRedirect(status) &&
+           request.QueryInfo(HTTP_QUERY_LOCATION, locationOut) && !locationOut.IsEmpty();
+}
+
+bool IsHttpAddress(const std::string& url) {
+    uint32_t service = 0;
+    CString server, object;
+    uint16_t port = 0;
+    return AfxParseURL(url.c_str(), service, server, object, port) &&
+           (service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS);
+}
+
+// The chain written once for both openers: open sends one hop, failed tells of a chain that
+// cannot go on.
+template <typename Open, typename Failed>
+int FollowRedirects(const CString& url, WebRules rules, CHttpConnection*& connectionOut,
+                    CHttpFile*& requestOut, CString& finalUrlOut, Open open, Failed failed) {
+    CString current = url;
+    for (int hop = 0;; ++hop) {
+        if (!open(static_cast<const char*>(current))) {
+            return 0;
+        }
+        std::string next;
+        bool followable = false;
+        // Until the caller has the request, a failed allocation must not take it along.
+        try {
+            CString location;
+            if (rules != WebRules::kCurrent || !RedirectionOf(*requestOut, location)) {
+                finalUrlOut = current;
+                return 1;
+            }
+            followable =
+                url_text::ResolveCurrent(url_text::View(current), url_text::View(location), next) &&
+                IsHttpAddress(next);
+        } catch (...) {
+            CloseBoth(connectionOut, requestOut);
+            throw;
+        }
+        CloseBoth(connectionOut, requestOut);
+        if (!followable || hop == kMaxRedirects) {
+            failed();
+            return 0;
+        }
+        current = next.c_str();
+    }
 }
 
 }  // namespace
 
 int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*& connectionOut,
-                    CHttpFile*& requestOut, int bQuiet) {
+                    CHttpFile*& requestOut, int bQuiet, WebRules rules) {
     connectionOut = nullptr;
     requestOut = nullptr;
 
     Target target;
-    if (!SplitHttpUrl(url, target)) {
+    if (!SplitHttpUrl(url, rules, target)) {
         return 0;
     }
 
@@ -142,12 +213,12 @@ int OpenHttpRequest(const char* url, CInternetSession& session, CHttpConnection*
 
 int OpenHttpRequestUntold(const char* url, CInternetSession& session,
                           CHttpConnection*& connectionOut, CHttpFile*& requestOut,
-                          bool& wouldTellOut) {
+                          bool& wouldTellOut, WebRules rules) {
     connectionOut = nullptr;
     requestOut = nullptr;
     wouldTellOut = false;
     Target target;
-    if (!SplitHttpUrl(url, target)) {
+    if (!SplitHttpUrl(url, rules, target)) {
         return 0;
     }
     char errorText[kRequestErrorTextSize];
@@ -165,4 +236,36 @@ int OpenHttpRequestUntold(const char* url, CInternetSession& session,
     // Offline, the quiet opener would ask to connect.
     wouldTellOut = !AfxInternetGetConnectedState();
     return 0;
+}
+
+int OpenFollowingRedirects(const CString& url, CInternetSession& session,
+                           CHttpConnection*& connectionOut, CHttpFile*& requestOut, int bQuiet,
+                           WebRules rules, CString& finalUrlOut) {
+    return FollowRedirects(
+        url, rules, connectionOut, requestOut, finalUrlOut,
+        [&](const char* address) {
+            return OpenHttpRequest(address, session, connectionOut, requestOut, bQuiet, rules);
+        },
+        [bQuiet] {
+            if (bQuiet) {
+                return;
+            }
+            char text[kRequestErrorTextSize] = {};
+            CInternetException(ERROR_HTTP_REDIRECT_FAILED).GetErrorMessage(text, sizeof text);
+            AfxMessageBox(text, MB_OK | MB_ICONINFORMATION);
+            g_bStopSearch = 1;
+        });
+}
+
+int OpenFollowingRedirectsUntold(const CString& url, CInternetSession& session,
+                                 CHttpConnection*& connectionOut, CHttpFile*& requestOut,
+                                 bool& wouldTellOut, WebRules rules, CString& finalUrlOut) {
+    wouldTellOut = false;
+    return FollowRedirects(
+        url, rules, connectionOut, requestOut, finalUrlOut,
+        [&](const char* address) {
+            return OpenHttpRequestUntold(address, session, connectionOut, requestOut, wouldTellOut,
+                                         rules);
+        },
+        [] {});
 }

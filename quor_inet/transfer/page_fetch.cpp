@@ -16,7 +16,7 @@ bool StopRequested(const std::atomic<int32_t>* stopFlag) {
 // The page fetch itself; open sends the request on the session, as one of the two openers.
 template <typename Open>
 int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,
-             PageAnswer* answerOut, Open open) {
+             PageAnswer* answerOut, WebRules rules, Open open) {
     PageAnswer unused;
     PageAnswer& answer = answerOut != nullptr ? *answerOut : unused;
     answer = PageAnswer{};
@@ -26,9 +26,14 @@ int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t
     if (call.Session() == nullptr) {
         return 0;
     }
+    // Pages only: a download or a tag read takes the bytes as the server has them.
+    if (rules == WebRules::kCurrent) {
+        call.Session()->SetOption(INTERNET_OPTION_HTTP_DECODING, 1);
+    }
     CHttpConnection* connection = nullptr;
     CHttpFile* request = nullptr;
-    if (!open(url, *call.Session(), connection, request)) {
+    CString finalUrl;
+    if (!open(url, *call.Session(), connection, request, finalUrl)) {
         // Stopped while it was being sent: as stopped before the first read.
         if (StopRequested(stopFlag)) {
             pageTextOut->Empty();
@@ -37,6 +42,7 @@ int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t
     }
     call.Adopt(connection, request);
     request->QueryInfoStatusCode(answer.status);
+    answer.finalUrl = finalUrl;
 
     request->SetReadBufferSize(kPageChunkSize);
     auto buffer = std::make_unique_for_overwrite<char[]>(kPageBufferSize);
@@ -73,21 +79,24 @@ int ReadPage(const CString& url, CString* pageTextOut, const std::atomic<int32_t
 }  // namespace
 
 int FetchPage(CString url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag, int bQuiet,
-              PageAnswer* answerOut) {
-    return ReadPage(url, pageTextOut, stopFlag, answerOut,
-                    [bQuiet](const CString& address, CInternetSession& session,
-                             CHttpConnection*& connection, CHttpFile*& request) {
-                        return OpenHttpRequest(address, session, connection, request, bQuiet);
-                    });
+              PageAnswer* answerOut, WebRules rules) {
+    return ReadPage(
+        url, pageTextOut, stopFlag, answerOut, rules,
+        [bQuiet, rules](const CString& address, CInternetSession& session,
+                        CHttpConnection*& connection, CHttpFile*& request, CString& finalUrl) {
+            return OpenFollowingRedirects(address, session, connection, request, bQuiet, rules,
+                                          finalUrl);
+        });
 }
 
 int FetchPageUntold(const CString& url, CString* pageTextOut, const std::atomic<int32_t>* stopFlag,
-                    PageAnswer* answerOut, bool& wouldTellOut) {
+                    PageAnswer* answerOut, bool& wouldTellOut, WebRules rules) {
     wouldTellOut = false;
-    return ReadPage(url, pageTextOut, stopFlag, answerOut,
-                    [&wouldTellOut](const CString& address, CInternetSession& session,
-                                    CHttpConnection*& connection, CHttpFile*& request) {
-                        return OpenHttpRequestUntold(address, session, connection, request,
-                                                     wouldTellOut);
+    return ReadPage(url, pageTextOut, stopFlag, answerOut, rules,
+                    [&wouldTellOut, rules](const CString& address, CInternetSession& session,
+                                           CHttpConnection*& connection, CHttpFile*& request,
+                                           CString& finalUrl) {
+                        return OpenFollowingRedirectsUntold(address, session, connection, request,
+                                                            wouldTellOut, rules, finalUrl);
                     });
 }

@@ -7,6 +7,7 @@
 
 #include "afx/ascii.h"
 #include "afx/exceptions.h"
+#include "afx/inet/backend.h"
 #include "afx/parse_url.h"
 #include "afx/string_list.h"
 #include "quor_inet/crawler/address_list.h"
@@ -20,6 +21,7 @@
 #include "quor_inet/state/search_view.h"
 #include "quor_inet/transfer/page_fetch.h"
 #include "quor_inet/worker/read_ahead.h"
+#include "quor_inet/worker/robots_cache.h"
 
 CrawlEntry* g_pCrawlList = nullptr;
 
@@ -79,10 +81,42 @@ class ViewCalls {
     SearchView* m_view;
 };
 
+// What one search's walk goes by.
+struct WalkRules {
+    WebRules web = WebRules::kClassic;
+    CString startServer;
+    RobotsCache* robots = nullptr;  // current web only
+};
+
+bool RobotsAllow(const CString& reference, const WalkRules& walk) {
+    return walk.robots == nullptr || walk.robots->Allows(reference);
+}
+
+// A page read from another address than its entry's: the entry of that address is reached
+// through this one. False when that page has been read already.
+bool ClaimFinalAddress(CrawlEntry& entry, const CString& finalUrl) {
+    CaseBlindKey key(std::string_view(finalUrl, static_cast<size_t>(finalUrl.GetLength())));
+    CrawlEntry* listed = g_crawlList.Find(key);
+    if (listed == nullptr) {
+        g_crawlList.AddAlias(std::move(key), &entry);
+        return true;
+    }
+    if (listed == &entry) {
+        return true;
+    }
+    if (listed->bVisited) {
+        return false;
+    }
+    listed->bVisited = 1;
+    return true;
+}
+
 // One entry: fetch, scan or read, and hand on what passes.
-void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_t& total,
-                const CString& startServer, CStringList& pageRefs, CStringList& fileRefs,
+void VisitEntry(CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_t& total,
+                const WalkRules& walk, CStringList& pageRefs, CStringList& fileRefs,
                 const ViewCalls& view, ReadAhead* ahead) {
+    entry.bVisited = 1;
+    const CString& startServer = walk.startServer;
     CString status;
     status.Format("Analysing page %u from %u at level %u\n%s", pageIndex, total,
                   static_cast<unsigned>(entry.nLevel), static_cast<const char*>(entry.strUrl));
@@ -91,7 +125,8 @@ void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_
     CString text;
     PageAnswer answer;
     const int fetched = first || ahead == nullptr
-                            ? FetchPage(entry.strUrl, &text, &g_bStopSearch, first ? 0 : 1, &answer)
+                            ? FetchPage(entry.strUrl, &text, &g_bStopSearch, first ? 0 : 1, &answer,
+                                        walk.web)
                             : ahead->FetchPage(entry, &text, &answer);
     if (first) {
         g_startPageAnswer = answer;
@@ -104,11 +139,17 @@ void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_
     if (StopRequested()) {
         return;
     }
-    const CString base = PageBaseAddress(entry.strUrl);
+    const bool redirected = walk.web == WebRules::kCurrent && !answer.finalUrl.IsEmpty() &&
+                            answer.finalUrl != entry.strUrl;
+    if (redirected && !ClaimFinalAddress(entry, answer.finalUrl)) {
+        view.Pos(pageIndex);
+        return;
+    }
+    const CString base = PageBaseAddress(redirected ? answer.finalUrl : entry.strUrl, walk.web);
     if (entry.bPlaylist) {
-        ReadPlaylist(text, base, fileRefs);
+        ReadPlaylist(text, base, fileRefs, walk.web);
     } else {
-        ScanPageReferences(text, base, pageRefs, fileRefs);
+        ScanPageReferences(text, base, pageRefs, fileRefs, walk.web);
     }
 
     if (ahead != nullptr) {
@@ -131,7 +172,9 @@ void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_
             continue;
         }
         if (IsPlaylistAddress(reference)) {
-            AddCrawlEntry(reference, entry.nLevel + 1, 1);
+            if (entry.nLevel + 1 > g_nMaxLevel.load() || RobotsAllow(reference, walk)) {
+                AddCrawlEntry(reference, entry.nLevel + 1, 1);
+            }
         } else {
             AddFoundFile(reference);
         }
@@ -139,6 +182,10 @@ void VisitEntry(const CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_
     for (POSITION pos = pageRefs.GetHeadPosition(); pos != nullptr && !StopRequested();) {
         const CString& reference = pageRefs.GetNext(pos);
         if (!PassesReferenceTest(reference, startServer)) {
+            continue;
+        }
+        // Only what would be queued costs the server a robots.txt request.
+        if (entry.nLevel + 1 <= g_nMaxLevel.load() && !RobotsAllow(reference, walk)) {
             continue;
         }
         AddCrawlEntry(reference, entry.nLevel + 1, 0);
@@ -191,11 +238,17 @@ void Walk(const char* start, const ViewCalls& view) {
     AddCrawlEntry(start, 0, 0);
 
     uint32_t service = 0;
-    CString startServer;
+    WalkRules walk;
+    walk.web = SearchWebRules();
     CString object;
     uint16_t port = 0;
-    if (start == nullptr || !AfxParseURL(start, service, startServer, object, port)) {
+    if (start == nullptr || !AfxParseURL(start, service, walk.startServer, object, port)) {
         return;
+    }
+    std::unique_ptr<RobotsCache> robots;
+    if (walk.web == WebRules::kCurrent) {
+        robots = std::make_unique<RobotsCache>(afx::inet::DefaultAgentName());
+        walk.robots = robots.get();
     }
     CStringList pageRefs;
     CStringList fileRefs;
@@ -204,19 +257,23 @@ void Walk(const char* start, const ViewCalls& view) {
     const int32_t connections = g_nSearchConnections.load();
     std::unique_ptr<ReadAhead> ahead;
     if (connections > 1) {
-        ahead = std::make_unique<ReadAhead>(static_cast<unsigned>(connections), g_pCrawlList);
+        ahead = std::make_unique<ReadAhead>(static_cast<unsigned>(connections), g_pCrawlList,
+                                            walk.web);
     }
     // Entries appended during the walk are reached in turn.
-    for (const CrawlEntry* entry = g_pCrawlList; entry != nullptr;
-         entry = entry->pNext, ++pageIndex) {
+    for (CrawlEntry* entry = g_pCrawlList; entry != nullptr; entry = entry->pNext, ++pageIndex) {
         if (StopRequested()) {
             break;
         }
         if (ahead != nullptr) {
             ahead->Reached(*entry, pageIndex);
         }
-        VisitEntry(*entry, entry == g_pCrawlList, pageIndex, total, startServer, pageRefs, fileRefs,
-                   view, ahead.get());
+        // Read already, through a redirection from an entry before it.
+        if (entry->bVisited) {
+            continue;
+        }
+        VisitEntry(*entry, entry == g_pCrawlList, pageIndex, total, walk, pageRefs, fileRefs, view,
+                   ahead.get());
     }
 }
 

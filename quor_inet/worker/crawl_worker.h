@@ -4,6 +4,12 @@
 // scanned for references and playlists read for entries; pages and playlists within the depth
 // are queued, every other file reference goes to the found-files list. Progress goes to
 // g_pSearchView; g_bStopSearch ends the walk early.
+//
+// On the current web (g_nCurrentWeb) redirections are followed: a page's links are resolved
+// against the address it was read from, and a page that two entries reach is read once. The
+// depth and the same-server rule still judge each reference by the address it names. Pages and
+// playlists that a server's robots.txt keeps out are not queued (the start address excepted:
+// the user asked for it).
 
 #include <cstdint>
 
@@ -16,6 +22,9 @@ struct CrawlEntry {
     CString strUrl;
     int32_t nLevel = 0;     // 0 for the start address, one more than the page it was found on
     int32_t bPlaylist = 0;  // 1: read with the playlist reader; 0: scanned as a page
+    // 1 once its page has been read (or is being read): by its own visit, or, on the current
+    // web, by another entry whose address was redirected to this one's.
+    int32_t bVisited = 0;
 };
 
 // Head of the crawl list: null while no search runs. Touched by the worker thread only.

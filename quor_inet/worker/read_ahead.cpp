@@ -26,8 +26,9 @@ uint64_t TagOrder(uint32_t index, size_t file) {
 
 }  // namespace
 
-ReadAhead::ReadAhead(unsigned connections, const CrawlEntry* head)
-    : m_lastQueued(head),  // the start page is the walk's own: it may show a message
+ReadAhead::ReadAhead(unsigned connections, const CrawlEntry* head, WebRules rules)
+    : m_rules(rules),
+      m_lastQueued(head),  // the start page is the walk's own: it may show a message
       m_lastQueuedIndex(1),
       m_pool(connections > 1 ? connections - 1 : 1) {
     SetAudioInfoSource(this);
@@ -77,7 +78,7 @@ void ReadAhead::TopUp() {
                     try {
                         tag->size = ReadAudioFileInfo(url, tag->title, tag->artist,
                                                       tag->wantTags ? &tag->seconds : nullptr,
-                                                      &m_stop);
+                                                      &m_stop, m_rules);
                     } catch (CException* e) {
                         e->Delete();
                         tag->ownTurn = true;
@@ -100,7 +101,8 @@ void ReadAhead::TopUp() {
 
 bool ReadAhead::QueuePage(const CrawlEntry& entry, uint32_t index) {
     const std::string key = PageKey(entry.strUrl);
-    if (m_pages.count(key) != 0) {
+    // An entry read through a redirection of another is not read again.
+    if (entry.bVisited || m_pages.count(key) != 0) {
         return false;
     }
     auto page = std::make_shared<Page>();
@@ -109,7 +111,7 @@ bool ReadAhead::QueuePage(const CrawlEntry& entry, uint32_t index) {
         try {
             bool wouldTell = false;
             page->fetched =
-                FetchPageUntold(url, &page->text, &m_stop, &page->answer, wouldTell);
+                FetchPageUntold(url, &page->text, &m_stop, &page->answer, wouldTell, m_rules);
             page->ownTurn = wouldTell;
         } catch (CException* e) {
             e->Delete();
@@ -136,7 +138,7 @@ int ReadAhead::FetchPage(const CrawlEntry& entry, CString* textOut, PageAnswer* 
             return page->fetched;
         }
     }
-    return ::FetchPage(entry.strUrl, textOut, &g_bStopSearch, 1, answerOut);
+    return ::FetchPage(entry.strUrl, textOut, &g_bStopSearch, 1, answerOut, m_rules);
 }
 
 uint32_t ReadAhead::Read(const CString& url, CString& title, CString& artist,
@@ -155,5 +157,5 @@ uint32_t ReadAhead::Read(const CString& url, CString& title, CString& artist,
             return tag->size;
         }
     }
-    return ReadAudioFileInfo(url, title, artist, secondsOut, &g_bStopSearch);
+    return ReadAudioFileInfo(url, title, artist, secondsOut, &g_bStopSearch, m_rules);
 }

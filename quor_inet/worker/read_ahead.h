@@ -14,6 +14,7 @@
 
 #include "afx/cstring.h"
 #include "quor_inet/found/found_files.h"
+#include "quor_inet/state/web_rules.h"
 #include "quor_inet/transfer/page_fetch.h"
 #include "quor_inet/worker/ahead_pool.h"
 
@@ -28,7 +29,7 @@ inline constexpr size_t kPagesAhead = 8;
 class ReadAhead : public AudioInfoSource {
   public:
     // connections: requests under way at once, the worker's own included (at least 2).
-    ReadAhead(unsigned connections, const CrawlEntry* head);
+    ReadAhead(unsigned connections, const CrawlEntry* head, WebRules rules);
     // Drops what was not started; waits for what is under way (a raised stop flag ends it
     // within a moment).
     ~ReadAhead() override;
@@ -68,6 +69,7 @@ class ReadAhead : public AudioInfoSource {
     // What ends the requests under way: raised once a wait sees the search's Stop, and when
     // the walk ends, however it ends.
     std::atomic<int32_t> m_stop{0};
+    const WebRules m_rules;
     // Results (and the flag) first: the pool is destroyed before them, so no work outlives
     // what it uses.
     std::unordered_map<std::string, std::shared_ptr<Page>> m_pages;

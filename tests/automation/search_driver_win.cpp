@@ -5,7 +5,11 @@
 // search_host.bmp) in the artifacts folder (QUOR_ARTIFACTS).
 //
 //   search_driver (--url=URL | --port-file=FILE) [--download-dir=DIR] [--host=PROGRAM]
-//                 [--timeout=SECONDS]
+//                 [--timeout=SECONDS] [--current-web] [--trust=PEM]
+//
+// --current-web switches File > Search the current web on before the search (checking the
+// stored CurrentWeb) and off again before Exit. --trust makes the prefix trust the
+// certificate authority in PEM while the driver runs, for a site served over https.
 //
 // --port-file names a file that holds the port of the sample site on 127.0.0.1; the start page
 // is then its index.html. --host defaults to quor_host.exe beside this program; --timeout (default
@@ -23,12 +27,14 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/host_commands.h"
 #include "quor_inet/resources/resource.h"
 #include "tests/automation/wine_automation.h"
+#include "tests/inet/trusted_certificate.h"
 
 namespace {
 
@@ -169,10 +175,20 @@ BOOL CALLBACK PrintWindowOf(HWND hwnd, LPARAM processId) {
     return TRUE;
 }
 
+// The stored value that File > Search the current web writes; -1 when there is none.
+long StoredCurrentWeb() {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    return RegGetValueA(HKEY_CURRENT_USER, "Software\\Quor\\Internet", "CurrentWeb",
+                        RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS
+               ? static_cast<long>(value)
+               : -1;
+}
+
 class Driver {
   public:
-    Driver(std::string hostCommand, uint32_t timeoutMs)
-        : m_command(std::move(hostCommand)), m_timeoutMs(timeoutMs) {}
+    Driver(std::string hostCommand, uint32_t timeoutMs, bool currentWeb)
+        : m_command(std::move(hostCommand)), m_timeoutMs(timeoutMs), m_currentWeb(currentWeb) {}
 
     int Run() {
         const bool ok = Drive();
@@ -232,7 +248,27 @@ class Driver {
     }
 
     // One step after the other, as a person works the host; each says what went wrong.
-    bool Drive() { return StartHost() && Search() && ChooseAll() && Download() && ExitHost(); }
+    bool Drive() {
+        return StartHost() && (!m_currentWeb || SwitchCurrentWeb(true)) && Search() &&
+               ChooseAll() && Download() && (!m_currentWeb || SwitchCurrentWeb(false)) &&
+               ExitHost();
+    }
+
+    // What the item stores. (Its check mark cannot be read from here: under Wine a menu lives in
+    // its own process.)
+    bool SwitchCurrentWeb(bool on) {
+        Print(std::string("\n=== File > Search the current web (") + (on ? "on" : "off") + ")\n");
+        const long want = on ? 1 : 0;
+        if (StoredCurrentWeb() == want) {
+            return Fail("CurrentWeb is stored as " + std::to_string(want) + " already");
+        }
+        if (!Command(quor_host::kCmdCurrentWeb) ||
+            !WaitUntil([&] { return StoredCurrentWeb() == want; }, kStepMs)) {
+            return Fail("CurrentWeb stayed " + std::to_string(StoredCurrentWeb()));
+        }
+        Print("CurrentWeb is stored as " + std::to_string(want) + "\n");
+        return true;
+    }
 
     bool StartHost() {
         // Without a window manager on the display, each closing window would wait for one.
@@ -420,6 +456,7 @@ class Driver {
 
     std::string m_command;
     uint32_t m_timeoutMs;
+    bool m_currentWeb;
     automation::Process m_host;
     Window m_main = nullptr;
     Window m_dialog = nullptr;
@@ -444,7 +481,7 @@ std::string ReadPort(const std::string& file) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: search_driver (--url=URL | --port-file=FILE) [--download-dir=DIR] "
-                 "[--host=PROGRAM] [--timeout=SECONDS]\n");
+                 "[--host=PROGRAM] [--timeout=SECONDS] [--current-web] [--trust=PEM]\n");
     return 2;
 }
 
@@ -458,6 +495,8 @@ int main(int argc, char** argv) {
     std::string downloadDir;
     std::string host = automation::ProgramDir() + "quor_host.exe";
     unsigned long timeoutSeconds = 120;
+    bool currentWeb = false;
+    std::string trust;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&arg](const char* name) -> const char* {
@@ -474,6 +513,10 @@ int main(int argc, char** argv) {
             host = automation::WindowsPathOf(v);
         } else if (const char* v = value("--timeout=")) {
             timeoutSeconds = std::strtoul(v, nullptr, 10);
+        } else if (arg == "--current-web") {
+            currentWeb = true;
+        } else if (const char* v = value("--trust=")) {
+            trust = automation::WindowsPathOf(v);
         } else {
             return Usage();
         }
@@ -493,6 +536,11 @@ int main(int argc, char** argv) {
     if (!downloadDir.empty()) {
         command += " --download-dir " + Quoted(downloadDir);
     }
-    Driver driver(command, static_cast<uint32_t>(timeoutSeconds * 1000));
+    std::optional<quor::test::TrustedCertificate> authority;
+    if (!trust.empty() && !authority.emplace(trust).ok()) {
+        Print("FAILED: the authority in " + trust + " could not be trusted\n");
+        return 1;
+    }
+    Driver driver(command, static_cast<uint32_t>(timeoutSeconds * 1000), currentWeb);
     return driver.Run();
 }

@@ -24,6 +24,7 @@
 #include "cli/display.h"
 #include "cli/terminal.h"
 #include "quor_inet/tags/tag_builder.h"
+#include "tests/search/current_site.h"
 #include "tests/search/sample_site_expectations.h"
 #include "tests/server/test_http_server.h"
 
@@ -221,6 +222,35 @@ TEST(QuorInet, SearchPrintsTheDialogsLinesAndResult) {
     EXPECT_EQ(run.err.find('\033'), std::string::npos);
     EXPECT_NE(run.err.find("Analysing page 1 from 1 at level 0 " + site + search.start),
               std::string::npos);
+}
+
+// The second site: the current web by default, the dialog's rules with --classic. Titles come
+// in UTF-8; a name taken from an address is shown as the address's bytes.
+TEST(QuorInet, SearchFollowsTheCurrentWebUnlessClassic) {
+    TlsSite site;
+    ASSERT_TRUE(site.Ok());
+    for (const bool classic : {false, true}) {
+        const RuleSearch& search =
+            classic ? kCurrentSiteOnClassicRules : kCurrentSiteOnTheCurrentWeb;
+        std::vector<std::string> args = {"search", site.Ported(kCurrentSiteStart), "--depth", "1",
+                                         "--select", "all"};
+        if (classic) {
+            args.push_back("--classic");
+        }
+        const Outcome run = QuorInet(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        std::vector<std::string> expected;
+        for (const std::string& line : search.lines) {
+            expected.push_back(line.find("\xC3") != std::string::npos ? line
+                                                                       : cli::Cp1252ToUtf8(line));
+        }
+        std::string result;
+        for (const std::string& url : search.urls) {
+            result += (result.empty() ? "" : "*") + site.Ported(url);
+        }
+        expected.push_back(result);
+        EXPECT_EQ(Lines(run.out), expected) << (classic ? "--classic" : "current web");
+    }
 }
 
 // What a server says never reaches the terminal as control characters, and a list line stays

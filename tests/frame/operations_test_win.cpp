@@ -136,4 +136,30 @@ TEST(Operations, DownloadFirstThenTheDialogEachAnswerZeroOrOne) {
     fs::remove_all(dir);
 }
 
+// A host chooses the rules with the settings value CurrentWeb under the library's key: a
+// download reads it when it starts, whether a dialog ever ran or not. A redirection is a
+// failure on the classic rules and followed on the current web's.
+TEST(Operations, DownloadFollowsTheRulesTheHostStored) {
+    const std::string base = quor::test::SharedTestServerBaseUrl();
+    ASSERT_FALSE(base.empty()) << "the shared test server is not running";
+    const fs::path target = fs::temp_directory_path() / "frame_operations_rules.mp3";
+    const std::string url = base + "/redirect/x.mp3?status=301&to=/exact/moved.mp3%3Fsize%3D3000";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Quor\\Internet", 0, nullptr, 0,
+                              KEY_SET_VALUE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const DWORD currentWeb : {0u, 1u}) {
+        SCOPED_TRACE(currentWeb);
+        RegSetValueExA(key, "CurrentWeb", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&currentWeb),
+                       sizeof currentWeb);
+        fs::remove(target);
+        EXPECT_EQ(INet_Download(url.c_str(), target.string().c_str(), &CountProgress, 0),
+                  static_cast<int>(currentWeb));
+        EXPECT_EQ(fs::exists(target) ? fs::file_size(target) : 0u, currentWeb * 3000u);
+    }
+    RegDeleteValueA(key, "CurrentWeb");
+    RegCloseKey(key);
+    fs::remove(target);
+}
+
 }  // namespace

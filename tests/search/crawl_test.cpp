@@ -22,6 +22,8 @@
 #include "quor_inet/found/found_files.h"
 #include "quor_inet/state/search_state.h"
 #include "quor_inet/state/search_view.h"
+#include "tests/search/current_site.h"
+#include "tests/search/sample_site_expectations.h"
 #include "tests/server/test_http_server.h"
 
 namespace quor::test {
@@ -184,6 +186,7 @@ class Crawl : public ::testing::Test {
         g_bAnyServer = kDefaultAnyServer;
         g_bReadID3 = kDefaultReadID3;
         g_nSearchConnections = kDefaultSearchConnections;
+        g_nCurrentWeb = kDefaultCurrentWeb;
         g_bStopSearch = 0;
     }
 };
@@ -440,6 +443,53 @@ TEST_F(Crawl, SampleSiteOnNginx) {
     for (const SiteCase& c : kSiteCases) {
         CheckSite(site, c);
     }
+}
+
+// The second site under each rule set, in one table with the command-line tool's and the
+// dialog's tests. On the current web a page that two links reach, one through a redirection,
+// is fetched once when nothing reads ahead; a folder that robots.txt keeps out is never asked
+// for, and robots.txt once for each of the three servers; pages come compressed.
+TEST_F(Crawl, CurrentSiteUnderBothRules) {
+    TlsSite site;
+    ASSERT_TRUE(site.Ok());
+    const struct {
+        int32_t currentWeb;
+        int32_t connections;
+        const RuleSearch& expected;
+    } rows[] = {{1, 1, kCurrentSiteOnTheCurrentWeb},
+                {1, kDefaultSearchConnections, kCurrentSiteOnTheCurrentWeb},
+                {0, kDefaultSearchConnections, kCurrentSiteOnClassicRules}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE("CurrentWeb " + std::to_string(row.currentWeb) + ", connections " +
+                     std::to_string(row.connections));
+        FreeFoundFiles();
+        g_nCurrentWeb = row.currentWeb;
+        g_nSearchConnections = row.connections;
+        g_nMaxLevel = 1;
+        g_bAnyServer = 1;
+        const int newPageBefore = site.Requests("/new.html");
+        const int robotsBefore = site.Requests("/robots.txt");
+        RecordingView view;
+        Search(view, site.Ported(kCurrentSiteStart));
+        EXPECT_EQ(view.Of("line"), row.expected.lines) << Joined(view.Of("line"));
+        std::vector<std::string> urls;
+        for (const FoundFileEntry* entry : view.entries) {
+            urls.push_back(static_cast<const char*>(entry->strUrl));
+        }
+        std::vector<std::string> expectedUrls;
+        for (const std::string& url : row.expected.urls) {
+            expectedUrls.push_back(site.Ported(url));
+        }
+        EXPECT_EQ(urls, expectedUrls);
+        if (row.currentWeb == 1) {
+            EXPECT_EQ(site.Requests("/robots.txt") - robotsBefore, 3);
+            if (row.connections == 1) {
+                EXPECT_EQ(site.Requests("/new.html") - newPageBefore, 1);
+            }
+        }
+    }
+    EXPECT_EQ(site.Requests("/private/hidden.html"), 1);  // the classic search's alone
+    EXPECT_TRUE(site.Compressed("/based.html"));
 }
 
 // A Stop while a page trickles in ends the fetch after its current chunk and the search at the

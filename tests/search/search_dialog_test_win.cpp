@@ -21,6 +21,7 @@
 #include "maker/quor_prof/quor_prof.h"
 #include "quor_inet/include/quor_inet.h"
 #include "tests/automation/wine_automation.h"
+#include "tests/inet/trusted_certificate.h"
 #include "tests/search/sample_site_expectations.h"
 #include "tests/server/test_server_client.h"
 
@@ -41,6 +42,15 @@ std::string SitePrefix() {
     int port = 0;
     in >> port;
     return port > 0 ? "http://127.0.0.1:" + std::to_string(port) + "/" : "";
+}
+
+// The second sample site's ports, "HTTP HTTPS"; zeros when it is not served.
+std::pair<int, int> CurrentSitePorts() {
+    std::ifstream in(automation::GetEnv("QUOR_CURRENT_SITE_PORT_FILE"));
+    int port = 0;
+    int tlsPort = 0;
+    in >> port >> tlsPort;
+    return {port, tlsPort};
 }
 
 HWND H(automation::Window w) {
@@ -179,10 +189,41 @@ TEST(SearchDialog, SearchesTheSampleSiteTwice) {
     EXPECT_EQ(std::string(outcome.text), quor::test::ResultText(site, urls));
 }
 
+// With CurrentWeb set, the dialog lists the second site as the current web has it: over
+// WinINet, https among it, the same list as natively.
+TEST(SearchDialog, SearchesTheCurrentWebWhenTheHostSetsIt) {
+    const auto [port, tlsPort] = CurrentSitePorts();
+    ASSERT_NE(tlsPort, 0) << "the second sample site is not served";
+    // Before the process's first https request: Wine keeps its verdict on a server.
+    const quor::test::TrustedCertificate authority(automation::GetEnv("QUOR_CURRENT_SITE_CA"));
+    ASSERT_TRUE(authority.ok());
+    WriteSettings("", 1, 1, 1);
+    Quor_WriteRegistryDWord("Internet", "CurrentWeb", 1, kQuorProfUser);
+    std::vector<std::string> lines;
+    const Outcome outcome = RunDialog(nullptr, [&](automation::Window dialog) {
+        automation::SetControlText(dialog, kUrlField,
+                                   quor::test::WithPorts(quor::test::kCurrentSiteStart, port, tlsPort));
+        automation::ClickButton(dialog, kSearch);
+        ASSERT_TRUE(WaitIdle(dialog, "&Search"));
+        lines = automation::ListBoxItems(dialog, kList);
+        automation::ClickButton(dialog, kAll);
+        Screenshot("search_dialog_current_web", dialog);
+        automation::ClickButton(dialog, IDOK);
+    });
+    Quor_WriteRegistryDWord("Internet", "CurrentWeb", 0, kQuorProfUser);
+    EXPECT_EQ(lines, quor::test::kCurrentSiteOnTheCurrentWeb.lines);
+    std::string result;
+    for (const std::string& url : quor::test::kCurrentSiteOnTheCurrentWeb.urls) {
+        result += (result.empty() ? "" : "*") + quor::test::WithPorts(url, port, tlsPort);
+    }
+    EXPECT_EQ(std::string(outcome.text), result);
+}
+
 // The settings come from the store and go back to it whatever the answer; the start address
 // comes from the call, else the store, else the library's own.
 TEST(SearchDialog, SettingsRoundTrip) {
     WriteSettings("http://stored.example/", 0, 0, 12);
+    Quor_WriteRegistryDWord("Internet", "CurrentWeb", 7, kQuorProfUser);
     const Outcome outcome = RunDialog(nullptr, [&](automation::Window dialog) {
         EXPECT_EQ(automation::ControlText(dialog, kUrlField), "http://stored.example/");
         EXPECT_EQ(automation::ControlText(dialog, kDepth), "12");
@@ -202,6 +243,8 @@ TEST(SearchDialog, SettingsRoundTrip) {
     EXPECT_EQ(Quor_GetRegistryDWord("Internet", "AnyServer", 9, kQuorProfUser), 0u);
     EXPECT_EQ(Quor_GetRegistryDWord("Internet", "ReadID3", 9, kQuorProfUser), 1u);
     EXPECT_EQ(Quor_GetRegistryDWord("Internet", "MaxLevel", 9, kQuorProfUser), 12u);
+    EXPECT_EQ(Quor_GetRegistryDWord("Internet", "CurrentWeb", 9, kQuorProfUser), 7u);
+    Quor_WriteRegistryDWord("Internet", "CurrentWeb", 0, kQuorProfUser);
 
     const struct {
         const char* call;

@@ -174,6 +174,7 @@ class CurlCore {
     const std::string& caBundle() const { return caBundle_; }
     uint32_t receiveTimeoutMs = kDefaultReceiveTimeoutMs;
     std::shared_ptr<TransferGuard> guard;  // null: nothing ends the transfers early
+    bool decoding = false;                 // for requests opened from now on
 
     // 0 while the session's transfers may go on, else the error that ends them.
     uint32_t Verdict() const { return guard ? guard->Verdict() : 0; }
@@ -475,7 +476,7 @@ bool CurlTransfer::QueryDataAvailable(uint32_t& availableOut, uint32_t& errorOut
 class CurlRequest : public BackendRequest {
   public:
     CurlRequest(std::shared_ptr<CurlCore> core, std::string url)
-        : url_(std::move(url)), transfer_(std::move(core)) {}
+        : url_(std::move(url)), decoding_(core->decoding), transfer_(std::move(core)) {}
 
     bool Send(std::string_view headers, uint32_t& errorOut) override;
 
@@ -520,6 +521,13 @@ class CurlRequest : public BackendRequest {
 
     void SetBufferSize(uint32_t bytes) override { transfer_.SetCapacity(bytes); }
 
+    // libcurl decodes every content coding it knows once decoding is asked for.
+    bool BodyDecoded() override {
+        std::string coding;
+        return decoding_ && QueryHeader("Content-Encoding", coding) &&
+               !TrimOptionalWhitespace(coding).empty() && !afx::EqualsNoCase(coding, "identity");
+    }
+
   private:
     static size_t HeaderCallback(char* data, size_t size, size_t count, void* self) {
         static_cast<CurlRequest*>(self)->HeaderLine(std::string_view(data, size * count));
@@ -535,6 +543,7 @@ class CurlRequest : public BackendRequest {
     }
 
     std::string url_;
+    bool decoding_;
     Slist headerList_;  // declared before the transfer: freed after its handle
 
     bool headersDone_ = false;
@@ -602,6 +611,9 @@ bool CurlRequest::Send(std::string_view headers, uint32_t& errorOut) {
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     // HTTP/1.1 as the platform's services speak it, over TLS too.
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    if (decoding_) {
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip");
+    }
     if (!transfer_.Start(errorOut)) {
         return false;
     }
@@ -733,6 +745,8 @@ class CurlSession : public BackendSession {
     void SetGuard(std::shared_ptr<TransferGuard> guard) override {
         core_->guard = std::move(guard);
     }
+
+    void SetDecoding(bool decode) override { core_->decoding = decode; }
 
   private:
     // The decoded path encoded again for the URL: "/" then every byte outside the unreserved

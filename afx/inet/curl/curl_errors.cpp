@@ -45,6 +45,7 @@ uint32_t InternetErrorFromCurl(CURLcode code) {
             return ERROR_INTERNET_CANNOT_CONNECT;
         case CURLE_PEER_FAILED_VERIFICATION:
         case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
             return ERROR_INTERNET_INVALID_CA;
         case CURLE_SSL_CONNECT_ERROR:
             return ERROR_INTERNET_SECURITY_CHANNEL_ERROR;

@@ -179,9 +179,10 @@ class HandleBody {
 class WinInetRequest : public BackendRequest {
   public:
     WinInetRequest(std::shared_ptr<Handle> connection, HINTERNET request,
-                   std::shared_ptr<TransferGuard> guard)
+                   std::shared_ptr<TransferGuard> guard, bool decoding)
         : connection_(std::move(connection)),
-          body_(std::make_shared<Handle>(request), std::move(guard)) {}
+          body_(std::make_shared<Handle>(request), std::move(guard)),
+          decoding_(decoding) {}
 
     bool Send(std::string_view headers, uint32_t& errorOut) override {
         // A copy, so that a send given up on reads nothing of the caller's.
@@ -191,7 +192,11 @@ class WinInetRequest : public BackendRequest {
             uint32_t error = 0;
         };
         auto sending = std::make_shared<Sending>();
-        sending->headers.assign(headers.data(), headers.size());
+        // WinINet decodes but never asks for a coding itself.
+        if (decoding_) {
+            sending->headers = "Accept-Encoding: gzip\r\n";
+        }
+        sending->headers.append(headers.data(), headers.size());
         std::shared_ptr<Handle> handle = body_.handle();
         auto send = [sending, handle] {
             sending->ok = HttpSendRequestA(
@@ -260,11 +265,27 @@ class WinInetRequest : public BackendRequest {
     // WinINet sizes its own buffers.
     void SetBufferSize(uint32_t) override {}
 
+    // The codings WinINet decodes.
+    bool BodyDecoded() override {
+        std::string coding;
+        if (!decoding_ || !QueryHeader("Content-Encoding", coding)) {
+            return false;
+        }
+        while (!coding.empty() && (coding.back() == ' ' || coding.back() == '\t')) {
+            coding.pop_back();
+        }
+        const size_t start = coding.find_first_not_of(" \t");
+        coding.erase(0, start == std::string::npos ? coding.size() : start);
+        return afx::EqualsNoCase(coding, "gzip") || afx::EqualsNoCase(coding, "x-gzip") ||
+               afx::EqualsNoCase(coding, "deflate");
+    }
+
   private:
     HINTERNET Request() const { return body_.handle()->get(); }
 
     std::shared_ptr<Handle> connection_;  // declared first: closed after the request
     HandleBody body_;
+    bool decoding_;
 };
 
 class WinInetFtpFile : public BackendStream {
@@ -326,10 +347,11 @@ std::optional<uint64_t> FtpServerFileSize(HINTERNET connection, const char* path
 class WinInetConnection : public BackendConnection {
   public:
     WinInetConnection(std::shared_ptr<Handle> session, Timeouts timeouts,
-                      std::shared_ptr<TransferGuard> guard, HINTERNET connection)
+                      std::shared_ptr<TransferGuard> guard, bool decoding, HINTERNET connection)
         : session_(std::move(session)),
           timeouts_(timeouts),
           guard_(std::move(guard)),
+          decoding_(decoding),
           connection_(std::make_shared<Handle>(connection)) {}
 
     std::unique_ptr<BackendRequest> OpenRequest(const char* object, bool secure,
@@ -346,13 +368,22 @@ class WinInetConnection : public BackendConnection {
             return nullptr;
         }
         timeouts_.ApplyTo(request);
-        return std::make_unique<WinInetRequest>(connection_, request, guard_);
+        // Taken on request handles only.
+        BOOL decode = decoding_ ? TRUE : FALSE;
+        if (decoding_ &&
+            !InternetSetOptionA(request, INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode)) {
+            errorOut = LastError();
+            InternetCloseHandle(request);
+            return nullptr;
+        }
+        return std::make_unique<WinInetRequest>(connection_, request, guard_, decoding_);
     }
 
   private:
     std::shared_ptr<Handle> session_;
     Timeouts timeouts_;
     std::shared_ptr<TransferGuard> guard_;
+    bool decoding_;
     std::shared_ptr<Handle> connection_;
 };
 
@@ -434,7 +465,8 @@ class WinInetSession : public BackendSession {
         }
         timeouts_.ApplyTo(connection);
         // A copy: later changes apply to later connections only.
-        return std::make_unique<WinInetConnection>(session_, timeouts_, guard_, connection);
+        return std::make_unique<WinInetConnection>(session_, timeouts_, guard_, decoding_,
+                                                   connection);
     }
 
     std::unique_ptr<BackendStream> OpenFtpFile(const char* server, uint16_t port, const char* user,
@@ -480,10 +512,13 @@ class WinInetSession : public BackendSession {
 
     void SetGuard(std::shared_ptr<TransferGuard> guard) override { guard_ = std::move(guard); }
 
+    void SetDecoding(bool decode) override { decoding_ = decode; }
+
   private:
     std::shared_ptr<Handle> session_;
     Timeouts timeouts_;
     std::shared_ptr<TransferGuard> guard_;
+    bool decoding_ = false;
 };
 
 }  // namespace

@@ -1,8 +1,11 @@
 // The input holds base, tag and keyword separated by zero bytes; each of the three operations
 // runs on them, and the sorting is asked twice: the text may gain another "/", the answer stays.
+// The current web's resolution takes the tag as the reference: what it gives is printable
+// ASCII, absolute, and resolves to itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "quor_inet/crawler/url_resolution.h"
 
@@ -44,5 +47,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CString raw = tag;
     ClassifyReference(raw);
+
+    std::string current;
+    if (url_text::ResolveCurrent(url_text::View(base), url_text::View(tag), current)) {
+        for (char c : current) {
+            if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7f) {
+                __builtin_trap();
+            }
+        }
+        std::string again;
+        if (!url_text::ResolveCurrent("", current, again) || again != current ||
+            !url_text::ResolveCurrent(current, "", again) || again != current) {
+            __builtin_trap();
+        }
+    }
     return 0;
 }
