@@ -368,7 +368,7 @@ Address AddressOf(const std::string& typed, WebRules rules) {
                                      PortOf("http://" + typed) > 0
                                  ? "http://" + typed
                                  : typed;
-    const StartAddress start = NormalizeStartAddress(text.c_str());
+    const StartAddress start = NormalizeStartAddress(text.c_str(), rules);
     address.url.assign(start.address, static_cast<size_t>(start.address.GetLength()));
     if (PortOf(address.url) < 0) {
         address.problem = "the port in " + address.url + " is not a number from 1 to 65535";

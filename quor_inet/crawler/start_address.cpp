@@ -8,17 +8,27 @@
 namespace {
 
 constexpr char kHttpPrefix[] = "http://";
-constexpr int kHttpPrefixLength = 7;
+constexpr char kHttpsPrefix[] = "https://";
+
+// The length of text's http:// (or on the current web https://) prefix; 0 without one.
+int WebPrefixLength(const char* text, WebRules rules) {
+    // Only the prefix's length is looked at: a dropped text may be long.
+    const std::string_view start(text, strnlen(text, sizeof kHttpsPrefix - 1));
+    if (afx::StartsWithNoCase(start, kHttpPrefix)) {
+        return sizeof kHttpPrefix - 1;
+    }
+    return rules == WebRules::kCurrent && afx::StartsWithNoCase(start, kHttpsPrefix)
+               ? static_cast<int>(sizeof kHttpsPrefix - 1)
+               : 0;
+}
 
 }  // namespace
 
-bool BeginsWithHttp(const char* text) {
-    // Only the prefix's length is looked at: a dropped text may be long.
-    return afx::StartsWithNoCase(std::string_view(text, strnlen(text, kHttpPrefixLength)),
-                                 kHttpPrefix);
+bool BeginsWithHttp(const char* text, WebRules rules) {
+    return WebPrefixLength(text, rules) != 0;
 }
 
-StartAddress NormalizeStartAddress(const char* text) {
+StartAddress NormalizeStartAddress(const char* text, WebRules rules) {
     StartAddress start;
     const CString typed(text != nullptr ? text : "");
     if (typed.Find(':') < 0) {
@@ -28,7 +38,8 @@ StartAddress NormalizeStartAddress(const char* text) {
         start.shown = typed;
     }
     start.address = start.shown;
-    if (BeginsWithHttp(start.address) && start.address.Find('/', kHttpPrefixLength) < 0) {
+    if (const int prefix = WebPrefixLength(start.address, rules);
+        prefix != 0 && start.address.Find('/', prefix) < 0) {
         start.address += "/";
     }
     return start;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 namespace {
 
 TEST(NormalizeStartAddress, FieldAndWorker) {
@@ -24,6 +26,19 @@ TEST(NormalizeStartAddress, FieldAndWorker) {
         EXPECT_STREQ(start.shown, c.shown) << c.typed;
         EXPECT_STREQ(start.address, c.address) << c.typed;
     }
+    // On the current web an https server alone gets its "/" too; http as before.
+    const struct {
+        const char* typed;
+        const char* classic;
+        const char* current;
+    } rules[] = {{"https://host", "https://host", "https://host/"},
+                 {"HTTPS://h/x", "HTTPS://h/x", "HTTPS://h/x"},
+                 {"host.example", "http://host.example/", "http://host.example/"}};
+    for (const auto& r : rules) {
+        EXPECT_STREQ(NormalizeStartAddress(r.typed).address, r.classic) << r.typed;
+        EXPECT_STREQ(NormalizeStartAddress(r.typed, WebRules::kCurrent).address, r.current)
+            << r.typed;
+    }
 }
 
 TEST(BeginsWithHttp, PrefixInAnyCase) {
@@ -38,6 +53,8 @@ TEST(BeginsWithHttp, PrefixInAnyCase) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(BeginsWithHttp(c.text), c.begins) << c.text;
+        const bool https = std::string_view(c.text).substr(0, 8) == "https://";
+        EXPECT_EQ(BeginsWithHttp(c.text, WebRules::kCurrent), c.begins || https) << c.text;
     }
 }
 

@@ -143,7 +143,7 @@ void CInternetSearchDlg::StartOrStopSearch(const char* text) {
 
     g_bStopSearch = 0;
     SetSearchingState(ResString(IDS_STOP), FALSE);
-    const StartAddress start = NormalizeStartAddress(text);
+    const StartAddress start = NormalizeStartAddress(text, SearchWebRules());
     if (start.shown.Compare(text) != 0) {
         SetDlgItemText(IDC_URL, start.shown);
     }

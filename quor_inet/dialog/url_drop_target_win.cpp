@@ -48,7 +48,7 @@ DROPEFFECT CUrlDropTarget::OnDragEnter(CWnd* window, COleDataObject* data, DWORD
     m_bAccept = FALSE;
     DraggedText dragged(data);
     if (dragged.Text() != nullptr) {
-        if (!BeginsWithHttp(dragged.Text())) {
+        if (!BeginsWithHttp(dragged.Text(), SearchWebRules())) {
             return DROPEFFECT_NONE;
         }
         m_bAccept = TRUE;
