@@ -68,24 +68,6 @@ constexpr ErrorText kErrorTexts[] = {
     {ERROR_INTERNET_SEC_CERT_REVOKED, "The server's certificate is not trusted: it was revoked."},
 };
 
-// The platform's wording of these names the technical fault but never says that the server
-// was not trusted, which is what a person has to act on.
-bool IsCertificateError(uint32_t error) {
-    switch (error) {
-        case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
-        case ERROR_INTERNET_SEC_CERT_CN_INVALID:
-        case ERROR_INTERNET_INVALID_CA:
-        case ERROR_INTERNET_SEC_CERT_ERRORS:
-        case ERROR_INTERNET_SEC_CERT_REV_FAILED:
-        case ERROR_INTERNET_SECURITY_CHANNEL_ERROR:
-        case ERROR_INTERNET_SEC_INVALID_CERT:
-        case ERROR_INTERNET_SEC_CERT_REVOKED:
-            return true;
-        default:
-            return false;
-    }
-}
-
 }  // namespace
 
 const char* AfxInternetErrorText(uint32_t error) noexcept {
@@ -107,8 +89,7 @@ int CInternetException::GetErrorMessage(char* buffer, unsigned maxLength,
     }
     buffer[0] = '\0';
     // The platform's own wording first (Windows); the fixed texts where it has none.
-    if (!IsCertificateError(m_dwError) &&
-        afx::inet::PlatformErrorMessage(m_dwError, buffer, maxLength)) {
+    if (afx::inet::PlatformErrorMessage(m_dwError, buffer, maxLength)) {
         return 1;
     }
     const char* text = AfxInternetErrorText(m_dwError);
