@@ -507,12 +507,3 @@ int ClassifyReference(CString& url) {
     }
     return result;
 }
-
-bool ResolveCurrentAddress(const CString& base, const CString& reference, CString& out) {
-    std::string text;
-    if (!url_text::ResolveCurrent(url_text::View(base), url_text::View(reference), text)) {
-        return false;
-    }
-    out = ToCString(text);
-    return true;
-}

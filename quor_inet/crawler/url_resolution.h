@@ -39,10 +39,6 @@ void ResolveReference(const CString& baseUrl, const CString& tagText, const CStr
 // without "." get a closing "/" appended (the latter after trailing white space is trimmed).
 int ClassifyReference(CString& url);
 
-// The current web's resolution (url_text::ResolveCurrent) over CStrings; out is left unchanged
-// on failure.
-bool ResolveCurrentAddress(const CString& base, const CString& reference, CString& out);
-
 // The same operations over views and reusable buffers, for the page scanner's inner loop.
 namespace url_text {
 

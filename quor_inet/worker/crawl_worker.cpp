@@ -88,8 +88,10 @@ struct WalkRules {
     RobotsCache* robots = nullptr;  // current web only
 };
 
-bool RobotsAllow(const CString& reference, const WalkRules& walk) {
-    return walk.robots == nullptr || walk.robots->Allows(reference);
+// Whether a page or playlist at level may be queued as far as robots.txt goes. Only what
+// would be queued costs its server a robots.txt request.
+bool RobotsAllow(const CString& reference, int32_t level, const WalkRules& walk) {
+    return walk.robots == nullptr || level > g_nMaxLevel.load() || walk.robots->Allows(reference);
 }
 
 // A page read from another address than its entry's: the entry of that address is reached
@@ -172,7 +174,7 @@ void VisitEntry(CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_t& tot
             continue;
         }
         if (IsPlaylistAddress(reference)) {
-            if (entry.nLevel + 1 > g_nMaxLevel.load() || RobotsAllow(reference, walk)) {
+            if (RobotsAllow(reference, entry.nLevel + 1, walk)) {
                 AddCrawlEntry(reference, entry.nLevel + 1, 1);
             }
         } else {
@@ -184,8 +186,7 @@ void VisitEntry(CrawlEntry& entry, bool first, uint32_t pageIndex, uint32_t& tot
         if (!PassesReferenceTest(reference, startServer)) {
             continue;
         }
-        // Only what would be queued costs the server a robots.txt request.
-        if (entry.nLevel + 1 <= g_nMaxLevel.load() && !RobotsAllow(reference, walk)) {
+        if (!RobotsAllow(reference, entry.nLevel + 1, walk)) {
             continue;
         }
         AddCrawlEntry(reference, entry.nLevel + 1, 0);

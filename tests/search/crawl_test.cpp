@@ -489,7 +489,7 @@ TEST_F(Crawl, CurrentSiteUnderBothRules) {
         }
     }
     EXPECT_EQ(site.Requests("/private/hidden.html"), 1);  // the classic search's alone
-    EXPECT_TRUE(site.Compressed("/based.html"));
+    EXPECT_GT(site.Requests("/based.html", true), 0);
 }
 
 // A Stop while a page trickles in ends the fetch after its current chunk and the search at the

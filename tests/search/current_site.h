@@ -37,23 +37,15 @@ class TlsSite {
     }
     bool Ok() const { return ok_; }
     std::string Ported(const std::string& text) const { return WithPorts(text, port_, tlsPort_); }
-    // The requests nginx logged for path so far.
-    int Requests(const std::string& path) const {
+    // The requests nginx logged for path so far; compressed: only those it sent gzipped.
+    int Requests(const std::string& path, bool compressed = false) const {
         std::ifstream log(dir_ / "logs" / "access.log");
         int count = 0;
         for (std::string line; std::getline(log, line);) {
-            count += line.rfind(path + " ", 0) == 0;
+            count += line.rfind(path + " ", 0) == 0 &&
+                     (!compressed || line.find("gzip") != std::string::npos);
         }
         return count;
-    }
-    bool Compressed(const std::string& path) const {
-        std::ifstream log(dir_ / "logs" / "access.log");
-        for (std::string line; std::getline(log, line);) {
-            if (line.rfind(path + " ", 0) == 0 && line.find("gzip") != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
     }
 
   private:

@@ -203,14 +203,6 @@ TEST_F(CurrentWeb, Redirections) {
             EXPECT_EQ(f.answer.status / 100, c.finalUrl.empty() ? 0u : 3u);
         }
         EXPECT_TRUE(f.boxes.empty());
-        // Read ahead of its turn, the page comes to the same.
-        CString text;
-        PageAnswer answer;
-        bool wouldTell = true;
-        EXPECT_EQ(FetchPageUntold(c.url.c_str(), &text, nullptr, &answer, wouldTell, c.rules),
-                  f.result);
-        EXPECT_EQ(std::string(answer.finalUrl), c.finalUrl);
-        EXPECT_FALSE(wouldTell);
 
         const std::string file = folder.File(std::string(c.name) + ".bin");
         RecordingMessageBox boxes(IDCANCEL);
